@@ -1,0 +1,26 @@
+# make test: installs what is missing, builds with the sanitizers, runs every
+# test and the fuzzers briefly.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: all test unit fuzz deps clean
+
+all: test
+
+test: unit fuzz
+
+unit:
+	sh scripts/deps.sh test
+	cmake -S . -B $(BUILD)/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEFA_SANITIZE=ON
+	cmake --build $(BUILD)/test -j $(JOBS)
+	cd $(BUILD)/test && ctest --output-on-failure -j $(JOBS)
+
+fuzz:
+	sh scripts/deps.sh test
+	cmake -S . -B $(BUILD)/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DZEFA_FUZZ=ON
+	cmake --build $(BUILD)/fuzz -j $(JOBS)
+	cd $(BUILD)/fuzz && ctest --output-on-failure
+
+clean:
+	rm -rf $(BUILD)

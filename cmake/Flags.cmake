@@ -1,0 +1,26 @@
+# Compiler settings shared by every target.
+
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  # Sources are UTF-8; the programs' narrow literals are Shift-JIS, as the
+  # texts they show and the files they read are.
+  add_compile_options(-fexec-charset=CP932)
+else()
+  # clang only knows UTF-8 literals. Only the fuzz build uses it, and the
+  # parsers it exercises give no meaning to a byte at or above 0x40.
+  if(NOT ZEFA_FUZZ)
+    message(FATAL_ERROR "The programs need GCC (-fexec-charset=CP932)")
+  endif()
+endif()
+
+add_compile_options(-Wall -Wextra -Wshadow -Wno-unused-parameter)
+
+if(ZEFA_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(ZEFA_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()

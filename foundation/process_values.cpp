@@ -1,0 +1,3 @@
+#include "process_values.h"
+
+char SourceDirectory[MAX_PATH];

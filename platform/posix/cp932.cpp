@@ -1,0 +1,95 @@
+#include "cp932.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+#include "win32_api.h"
+
+namespace posix {
+namespace {
+
+bool Convert(const char* to, const char* from, std::string_view in, std::string* out) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == (iconv_t)-1) return false;
+  out->clear();
+  char* src = const_cast<char*>(in.data());
+  size_t srcLeft = in.size();
+  char chunk[256];
+  bool ok = true;
+  while (srcLeft > 0) {
+    char* dst = chunk;
+    size_t dstLeft = sizeof chunk;
+    size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    out->append(chunk, dst - chunk);
+    if (r == (size_t)-1 && errno != E2BIG) {
+      ok = false;
+      break;
+    }
+  }
+  iconv_close(cd);
+  return ok;
+}
+
+// One character of a CP932 string as a number, folded to upper case.
+unsigned FoldedChar(const unsigned char*& p) {
+  unsigned c = *p++;
+  if (IsLeadByte(c) && *p) {
+    c = (c << 8) | *p++;
+    if (c >= 0x8281 && c <= 0x829A) return c - 0x21;  // full-width a..z
+    if (c >= 0x83BF && c <= 0x83D6) return c - 0x20;  // Greek
+    if (c >= 0x8470 && c <= 0x8491 && c != 0x847F)    // Cyrillic, 0x847F unused
+      return 0x8440 + (c - 0x8470) - (c > 0x847F ? 1 : 0);
+    return c;
+  }
+  if (c >= 'a' && c <= 'z') return c - 0x20;
+  return c;
+}
+
+}  // namespace
+
+bool Cp932ToUtf8(std::string_view in, std::string* out) { return Convert("UTF-8", "CP932", in, out); }
+
+bool Utf8ToCp932(std::string_view in, std::string* out) { return Convert("CP932", "UTF-8", in, out); }
+
+int CompareNoCase(const char* a, const char* b) {
+  auto pa = reinterpret_cast<const unsigned char*>(a);
+  auto pb = reinterpret_cast<const unsigned char*>(b);
+  for (;;) {
+    if (!*pa || !*pb) return (*pa != 0) - (*pb != 0);
+    unsigned ca = FoldedChar(pa), cb = FoldedChar(pb);
+    if (ca != cb) return ca < cb ? -1 : 1;
+  }
+}
+
+}  // namespace posix
+
+LPSTR WINAPI lstrcpyA(LPSTR dest, LPCSTR src) {
+  if (!dest || !src) return nullptr;
+  char* d = dest;
+  while ((*d++ = *src++)) {
+  }
+  return dest;
+}
+
+LPSTR WINAPI lstrcatA(LPSTR dest, LPCSTR src) {
+  if (!dest || !src) return nullptr;
+  lstrcpyA(dest + lstrlenA(dest), src);
+  return dest;
+}
+
+int WINAPI lstrlenA(LPCSTR s) {
+  if (!s) return 0;
+  const char* p = s;
+  while (*p) ++p;
+  return static_cast<int>(p - s);
+}
+
+int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
+  if (!a || !b) return (a != nullptr) - (b != nullptr);
+  return posix::CompareNoCase(a, b);
+}
+
+BOOL WINAPI IsDBCSLeadByte(BYTE c) { return posix::IsLeadByte(c); }
+
+UINT WINAPI GetACP(void) { return 932; }

@@ -1,0 +1,245 @@
+// Files: CreateFileA and the calls on its handles, attributes, deletion.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "errors.h"
+#include "filetime.h"
+#include "handles.h"
+#include "paths.h"
+#include "syscalls.h"
+#include "win32_api.h"
+
+using namespace posix;
+
+namespace {
+
+// Read-only is the absence of the owner's write permission. The layer checks it
+// itself, so that root, whom the kernel lets write anywhere, sees it as well.
+bool IsReadOnly(const struct stat& st) { return !(st.st_mode & S_IWUSR); }
+
+DWORD NormalizeAccess(DWORD access) {
+  if (access & GENERIC_ALL) access |= GENERIC_READ | GENERIC_WRITE;
+  return access & (GENERIC_READ | GENERIC_WRITE);
+}
+
+}  // namespace
+
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
+                          DWORD flags, HANDLE) {
+  if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) {
+    Fail(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  access = NormalizeAccess(access);
+  std::string host;
+  if (DWORD err = MapPath(name, &host)) {
+    Fail(err);
+    return INVALID_HANDLE_VALUE;
+  }
+
+  struct stat st;
+  bool exists = sys.stat(host.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) {
+    Fail(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (!exists && host.back() == '/') {
+    Fail(ERROR_INVALID_NAME);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (exists && disposition == CREATE_NEW) {
+    Fail(ERROR_FILE_EXISTS);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (!exists && (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING)) {
+    Fail(MissingFileError(host));
+    return INVALID_HANDLE_VALUE;
+  }
+  bool truncate = exists && (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING);
+  if (exists && IsReadOnly(st) && ((access & GENERIC_WRITE) || truncate)) {
+    Fail(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+
+  int oflags = O_CLOEXEC;
+  if ((access & GENERIC_READ) && (access & GENERIC_WRITE))
+    oflags |= O_RDWR;
+  else if (access & GENERIC_WRITE || truncate)
+    oflags |= O_WRONLY;
+  else
+    oflags |= O_RDONLY;
+  if (!exists) oflags |= O_CREAT | O_EXCL;
+  mode_t mode = (flags & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+
+  int fd = sys.open(host.c_str(), oflags, mode);
+  if (fd < 0) {
+    Fail(errno == ENOENT ? MissingFileError(host) : ErrorFromErrno(errno));
+    return INVALID_HANDLE_VALUE;
+  }
+  OpenFile file;
+  file.fd = fd;
+  file.access = access;
+  file.share = share;
+  if (sys.fstat(fd, &st) != 0) {
+    FailErrno();
+    sys.close(fd);
+    return INVALID_HANDLE_VALUE;
+  }
+  file.dev = st.st_dev;
+  file.ino = st.st_ino;
+  // Sharing is checked before anything is changed, as on Windows.
+  if (!SharingAllows(file.dev, file.ino, access, share)) {
+    sys.close(fd);
+    Fail(ERROR_SHARING_VIOLATION);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (truncate && sys.ftruncate(fd, 0) != 0) {
+    FailErrno();
+    sys.close(fd);
+    return INVALID_HANDLE_VALUE;
+  }
+  SetLastError(exists && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS) ? ERROR_ALREADY_EXISTS
+                                                                                        : ERROR_SUCCESS);
+  return AddFile(file);
+}
+
+BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped) {
+  if (read) *read = 0;
+  OpenFile* file = FindFile(handle);
+  if (!file) return FALSE;
+  if (!read || overlapped) return Fail(ERROR_INVALID_PARAMETER);
+  if (!(file->access & GENERIC_READ)) return Fail(ERROR_ACCESS_DENIED);
+  // A disk file delivers all that was asked for unless its end comes first.
+  DWORD done = 0;
+  while (done < toRead) {
+    ssize_t n = sys.read(file->fd, static_cast<char*>(buffer) + done, toRead - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      if (done > 0) break;  // what was read counts; the next call reports the error
+      return Fail(errno == EIO ? ERROR_READ_FAULT : ErrorFromErrno(errno));
+    }
+    if (n == 0) break;
+    done += static_cast<DWORD>(n);
+  }
+  *read = done;
+  return TRUE;
+}
+
+BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped) {
+  if (written) *written = 0;
+  OpenFile* file = FindFile(handle);
+  if (!file) return FALSE;
+  if (!written || overlapped) return Fail(ERROR_INVALID_PARAMETER);
+  if (!(file->access & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED);
+  // Even a write of no bytes reaches the file, so that a failing device says so.
+  DWORD done = 0;
+  do {
+    ssize_t n = sys.write(file->fd, static_cast<const char*>(buffer) + done, toWrite - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *written = done;
+      return Fail(errno == EIO ? ERROR_WRITE_FAULT : ErrorFromErrno(errno));
+    }
+    if (n == 0) break;  // no progress: report what was written
+    done += static_cast<DWORD>(n);
+  } while (done < toWrite);
+  *written = done;
+  return TRUE;
+}
+
+BOOL WINAPI CloseHandle(HANDLE handle) {
+  OpenFile file;
+  if (!RemoveFile(handle, &file)) return FALSE;
+  if (sys.close(file.fd) != 0 && errno != EINTR) return Fail(errno == EIO ? ERROR_WRITE_FAULT : ErrorFromErrno(errno));
+  return TRUE;
+}
+
+BOOL WINAPI GetFileTime(HANDLE handle, LPFILETIME creation, LPFILETIME lastAccess, LPFILETIME lastWrite) {
+  OpenFile* file = FindFile(handle);
+  if (!file) return FALSE;
+  if (file->access == GENERIC_WRITE) return Fail(ERROR_ACCESS_DENIED);  // no FILE_READ_ATTRIBUTES
+  struct statx sx;
+  if (sys.statx(file->fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) return FailErrno();
+  auto toFiletime = [](const struct statx_timestamp& t) {
+    struct timespec ts = {static_cast<time_t>(t.tv_sec), static_cast<long>(t.tv_nsec)};
+    return FromTimespec(ts);
+  };
+  // Where the file system keeps no birth time, the creation time is the last-write time.
+  if (creation) *creation = toFiletime((sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime);
+  if (lastAccess) *lastAccess = toFiletime(sx.stx_atime);
+  if (lastWrite) *lastWrite = toFiletime(sx.stx_mtime);
+  return TRUE;
+}
+
+BOOL WINAPI SetFileTime(HANDLE handle, const FILETIME* creation, const FILETIME* lastAccess,
+                        const FILETIME* lastWrite) {
+  OpenFile* file = FindFile(handle);
+  if (!file) return FALSE;
+  if (!(file->access & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED);
+  // A time of 0 or all ones leaves the time unchanged, as on Windows. The host
+  // keeps no settable creation time, so that one is accepted and not stored.
+  auto toTimespec = [](const FILETIME* ft) {
+    struct timespec ts = {0, UTIME_OMIT};
+    if (ft && ToTicks(*ft) != 0 && ToTicks(*ft) != UINT64_MAX) ts = ToTimespec(*ft);
+    return ts;
+  };
+  (void)creation;
+  struct timespec times[2] = {toTimespec(lastAccess), toTimespec(lastWrite)};
+  if (sys.futimens(file->fd, times) != 0) return FailErrno();
+  return TRUE;
+}
+
+DWORD WINAPI GetFileAttributesA(LPCSTR name) {
+  std::string host;
+  if (DWORD err = MapPath(name, &host)) {
+    Fail(err);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  struct stat st;
+  if (sys.stat(host.c_str(), &st) != 0) {
+    Fail(errno == ENOENT ? MissingFileError(host) : ErrorFromErrno(errno));
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+  if (host.back() == '/') {
+    Fail(ERROR_INVALID_NAME);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  return FILE_ATTRIBUTE_ARCHIVE | (IsReadOnly(st) ? FILE_ATTRIBUTE_READONLY : 0);
+}
+
+BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attributes) {
+  std::string host;
+  if (DWORD err = MapPath(name, &host)) return Fail(err);
+  struct stat st;
+  if (sys.stat(host.c_str(), &st) != 0)
+    return Fail(errno == ENOENT ? MissingFileError(host) : ErrorFromErrno(errno));
+  mode_t mode = st.st_mode & 07777;
+  if (attributes & FILE_ATTRIBUTE_READONLY)
+    mode &= ~mode_t(0222);
+  else
+    mode |= S_IWUSR | ((mode & 0044) >> 1);  // writable wherever it is readable
+  if (mode != (st.st_mode & 07777) && sys.chmod(host.c_str(), mode) != 0) return FailErrno();
+  return TRUE;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR name) {
+  std::string host;
+  if (DWORD err = MapPath(name, &host)) return Fail(err);
+  struct stat st;
+  if (sys.stat(host.c_str(), &st) != 0)
+    return Fail(errno == ENOENT ? MissingFileError(host) : ErrorFromErrno(errno));
+  if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return Fail(ERROR_ACCESS_DENIED);
+  if (!DeletionAllowed(st.st_dev, st.st_ino)) return Fail(ERROR_SHARING_VIOLATION);
+  if (sys.unlink(host.c_str()) != 0) return FailErrno();
+  return TRUE;
+}
+
+LONG WINAPI CompareFileTime(const FILETIME* a, const FILETIME* b) {
+  uint64_t x = ToTicks(*a), y = ToTicks(*b);
+  return x < y ? -1 : x > y ? 1 : 0;
+}

@@ -1,0 +1,251 @@
+#include "paths.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "cp932.h"
+#include "syscalls.h"
+
+namespace posix {
+namespace {
+
+bool IsSeparator(unsigned char c) { return c == '\\' || c == '/'; }
+
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return sys.stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A Windows path taken apart: its drive letter and its components.
+struct WindowsName {
+  char drive = 0;
+  std::vector<std::string> parts;
+  bool trailingSeparator = false;
+};
+
+// Splits text at single-byte separators; a trail byte 0x5C stays in its name.
+void SplitComponents(const char* text, std::vector<std::string>* parts, bool* trailing) {
+  std::string part;
+  *trailing = false;
+  for (auto p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+    if (IsLeadByte(*p) && p[1]) {
+      part += static_cast<char>(*p++);
+      part += static_cast<char>(*p);
+      *trailing = false;
+    } else if (IsSeparator(*p)) {
+      if (!part.empty()) parts->push_back(part);
+      part.clear();
+      *trailing = true;
+    } else {
+      part += static_cast<char>(*p);
+      *trailing = false;
+    }
+  }
+  if (!part.empty()) parts->push_back(part);
+}
+
+// Windows drops a single final period of a name, and every final period and
+// blank of the last name of a path that does not end in a separator.
+void TrimName(std::string* name, bool last) {
+  if (last) {
+    while (!name->empty() && (name->back() == '.' || name->back() == ' ')) name->pop_back();
+  } else if (name->size() >= 2 && name->back() == '.' && (*name)[name->size() - 2] != '.') {
+    name->pop_back();
+  }
+}
+
+bool IsValidName(const std::string& name) {
+  for (size_t i = 0; i < name.size(); ++i) {
+    auto c = static_cast<unsigned char>(name[i]);
+    if (IsLeadByte(c) && i + 1 < name.size()) {
+      ++i;
+      continue;
+    }
+    if (c < 0x20 || std::strchr("<>:\"|?*", c)) return false;
+  }
+  return true;
+}
+
+DWORD CurrentDirectory(WindowsName* out) {
+  char buf[PATH_MAX];
+  std::string windows;
+  if (!sys.getcwd(buf, sizeof buf) || !WindowsPath(buf, &windows)) return ERROR_PATH_NOT_FOUND;
+  out->drive = static_cast<char>(windows[0] | 0x20);
+  bool trailing;
+  SplitComponents(windows.c_str() + 2, &out->parts, &trailing);
+  return ERROR_SUCCESS;
+}
+
+DWORD Parse(const char* path, WindowsName* name) {
+  auto p = reinterpret_cast<const unsigned char*>(path);
+  if (IsSeparator(p[0]) && IsSeparator(p[1])) return ERROR_BAD_NETPATH;  // UNC and devices
+  WindowsName current;
+  bool haveCurrent = CurrentDirectory(&current) == ERROR_SUCCESS;
+  const char* rest = path;
+  if (((p[0] | 0x20) >= 'a' && (p[0] | 0x20) <= 'z') && p[1] == ':') {
+    name->drive = static_cast<char>(p[0] | 0x20);
+    rest = path + 2;
+    // "X:name" is relative to the current directory when X is its drive.
+    if (!IsSeparator(*rest) && haveCurrent && current.drive == name->drive) name->parts = current.parts;
+  } else {
+    if (!haveCurrent) return ERROR_PATH_NOT_FOUND;
+    name->drive = current.drive;
+    if (!IsSeparator(*rest)) name->parts = current.parts;
+  }
+  std::vector<std::string> parts;
+  SplitComponents(rest, &parts, &name->trailingSeparator);
+  for (size_t i = 0; i < parts.size(); ++i) {
+    std::string& part = parts[i];
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!name->parts.empty()) name->parts.pop_back();
+      continue;
+    }
+    TrimName(&part, i + 1 == parts.size() && !name->trailingSeparator);
+    if (part.empty()) continue;
+    if (!IsValidName(part)) return ERROR_INVALID_NAME;
+    name->parts.push_back(part);
+  }
+  size_t length = 3;  // "X:\"
+  for (const auto& part : name->parts) length += part.size() + 1;
+  if (length >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
+  return ERROR_SUCCESS;
+}
+
+// The host name of one component inside dir: the exact name if it exists,
+// else the entry whose name is equal ignoring case. False when neither exists.
+bool FindEntry(const std::string& dir, const std::string& cp932Name, const std::string& utf8Name,
+               std::string* found) {
+  struct stat st;
+  if (sys.lstat((dir + "/" + utf8Name).c_str(), &st) == 0) {
+    *found = utf8Name;
+    return true;
+  }
+  DIR* d = sys.opendir(dir.c_str());
+  if (!d) return false;
+  bool ok = false;
+  std::string entryName;
+  while (struct dirent* e = sys.readdir(d)) {
+    if (Utf8ToCp932(e->d_name, &entryName) && CompareNoCase(entryName.c_str(), cp932Name.c_str()) == 0) {
+      *found = e->d_name;
+      ok = true;
+      break;
+    }
+  }
+  sys.closedir(d);
+  return ok;
+}
+
+std::string DriveDir(char letter) { return PrefixDir() + "/dosdevices/" + letter + ":"; }
+
+// realpath of a host path whose last components may not exist yet.
+std::string RealPath(const std::string& path) {
+  char buf[PATH_MAX];
+  if (sys.realpath(path.c_str(), buf)) return buf;
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos || slash == 0) return path;
+  std::string parent = RealPath(path.substr(0, slash));
+  return (parent == "/" ? "" : parent) + path.substr(slash);
+}
+
+}  // namespace
+
+std::string PrefixDir() {
+  if (const char* prefix = std::getenv("WINEPREFIX"); prefix && *prefix) return prefix;
+  const char* home = std::getenv("HOME");
+  if (!home || !*home) {
+    struct passwd* pw = getpwuid(getuid());
+    home = pw ? pw->pw_dir : "/";
+  }
+  return std::string(home) + "/.wine";
+}
+
+DWORD MapPath(const char* windowsPath, std::string* host) {
+  if (!windowsPath) return ERROR_INVALID_PARAMETER;
+  if (!*windowsPath) return ERROR_PATH_NOT_FOUND;
+  WindowsName name;
+  if (DWORD err = Parse(windowsPath, &name)) return err;
+
+  std::string dir = DriveDir(name.drive);
+  if (!IsDirectory(dir)) {
+    if (name.drive != 'z') return ERROR_PATH_NOT_FOUND;
+    dir = "/";
+  }
+  bool resolving = true;
+  std::string utf8, found;
+  for (const auto& part : name.parts) {
+    if (!Cp932ToUtf8(part, &utf8)) return ERROR_INVALID_NAME;
+    if (resolving && FindEntry(dir, part, utf8, &found)) {
+      utf8 = found;
+    } else {
+      resolving = false;
+    }
+    if (dir.back() != '/') dir += '/';
+    dir += utf8;
+  }
+  if (name.trailingSeparator && dir.back() != '/') dir += '/';
+  *host = dir;
+  return ERROR_SUCCESS;
+}
+
+bool WindowsPath(const std::string& host, std::string* windows) {
+  std::string absolute = host;
+  if (absolute.empty() || absolute[0] != '/') {
+    char buf[PATH_MAX];
+    if (!sys.getcwd(buf, sizeof buf)) return false;
+    absolute = std::string(buf) + (absolute.empty() ? "" : "/" + absolute);
+  }
+  std::string real = RealPath(absolute);
+
+  char drive = 0;
+  size_t best = 0;
+  for (char letter = 'a'; letter <= 'z'; ++letter) {
+    char buf[PATH_MAX];
+    if (!sys.realpath(DriveDir(letter).c_str(), buf)) continue;
+    std::string root = buf;
+    bool inside = root == "/" || real == root || real.compare(0, root.size() + 1, root + "/") == 0;
+    if (inside && (drive == 0 || root.size() > best)) {
+      drive = letter;
+      best = root.size();
+    }
+  }
+  if (drive == 0) {
+    if (IsDirectory(DriveDir('z'))) return false;  // Z: is mapped elsewhere
+    drive = 'z';
+    best = 1;
+  }
+
+  std::string out = std::string(1, static_cast<char>(drive - 0x20)) + ":";
+  std::vector<std::string> parts;
+  size_t start = best == 1 ? 1 : best + 1;
+  while (start < real.size()) {
+    size_t end = real.find('/', start);
+    if (end == std::string::npos) end = real.size();
+    if (end > start) parts.push_back(real.substr(start, end - start));
+    start = end + 1;
+  }
+  std::string cp932;
+  for (const auto& part : parts) {
+    if (!Utf8ToCp932(part, &cp932)) return false;
+    out += '\\';
+    out += cp932;
+  }
+  if (parts.empty()) out += '\\';
+  *windows = out;
+  return true;
+}
+
+DWORD MissingFileError(const std::string& host) {
+  std::string path = host;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  size_t slash = path.find_last_of('/');
+  std::string parent = slash == 0 ? "/" : path.substr(0, slash);
+  return IsDirectory(parent) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace posix

@@ -1,0 +1,24 @@
+// One entry line of the update script: the disks that carry a file, its name
+// on the medium and its name in the installation directory.
+#pragma once
+
+#include "platform/win32.h"
+
+class UpdateEntry {
+ public:
+  static constexpr int kMaxDisks = 19;
+
+  // From the entry text "disks:name" and the destination after '>' (null when
+  // the line has none). Raises Exception with the script error's message.
+  UpdateEntry(const char* entryText, const char* destination);
+  UpdateEntry(const UpdateEntry&) = delete;
+  UpdateEntry& operator=(const UpdateEntry&) = delete;
+
+  // Reads the disk list: decimal numbers joined by '+', at most 19.
+  void ParseDisks(const char* text);
+
+  int diskCount;
+  int disks[kMaxDisks + 1];
+  char sourceName[MAX_PATH];
+  char destName[MAX_PATH];
+};
