@@ -1,0 +1,27 @@
+# What the Windows build adds: resources, and the check that the programs need
+# nothing but the system's DLLs.
+
+# Resources (.rc files, UTF-8 with #pragma code_page(65001)) compile with windres.
+enable_language(RC)
+
+# The DLLs a program of ours may import: every Windows has them.
+set(ZEFA_SYSTEM_DLLS kernel32 user32 advapi32 comctl32 lz32 msvcrt)
+
+# Adds a test per executable target in dir and below that fails when the
+# executable imports any other DLL. Called once at the end of the top
+# CMakeLists, so a program or test added anywhere is checked.
+function(zefa_check_imports dir)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE")
+      add_test(NAME imports.${target}
+               COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} "-DALLOWED=${ZEFA_SYSTEM_DLLS}"
+                       -DFILE=$<TARGET_FILE:${target}> -P ${PROJECT_SOURCE_DIR}/cmake/CheckImports.cmake)
+    endif()
+  endforeach()
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(subdir IN LISTS subdirs)
+    zefa_check_imports(${subdir})
+  endforeach()
+endfunction()
