@@ -1,5 +1,5 @@
-# What the Windows build adds: resources, and the check that the programs need
-# nothing but the system's DLLs.
+# What the Windows build adds: resources, the check that the programs need
+# nothing but the system's DLLs, and (when cross-compiling) Wine to run tests.
 
 # Resources (.rc files, UTF-8 with #pragma code_page(65001)) compile with windres.
 enable_language(RC)
@@ -25,3 +25,7 @@ function(zefa_check_imports dir)
     zefa_check_imports(${subdir})
   endforeach()
 endfunction()
+
+if(CMAKE_CROSSCOMPILING)
+  include(${CMAKE_CURRENT_LIST_DIR}/Wine.cmake)
+endif()

@@ -1,0 +1,43 @@
+#!/bin/sh
+# Makes the Wine prefix that a build tree's tests run in, unless it exists.
+# Usage: wine-prefix.sh BUILD/wine.env
+# Safe to call from several processes at once: the first makes the prefix,
+# the others wait for it. Wine's output goes to files in the prefix, never to
+# a pipe, which the wine server would hold open.
+set -eu
+here=$(dirname "$0")
+env_file=$1
+. "$here/wine-env.sh"
+
+exec 9>"$WINEPREFIX.lock"
+flock 9
+[ -f "$WINEPREFIX/.zefa-ready" ] && exit 0
+
+as_wine_user "$ZEFA_WINESERVER" -k </dev/null >/dev/null 2>&1 || true
+rm -rf "$WINEPREFIX" "$WINEPREFIX.home"
+mkdir -p "$WINEPREFIX" "$WINEPREFIX.home"
+log="$WINEPREFIX/zefa-setup.log"
+fail() {
+  echo "wine-prefix.sh: $1 (see $log)" >&2
+  exit 1
+}
+
+if [ -n "$wine_as" ] && ! $wine_as true 2>>"$log"; then
+  fail "root runs Wine in a user namespace (unshare --user), which this system refuses"
+fi
+
+as_wine_user "$ZEFA_WINE64" wineboot --init </dev/null >>"$log" 2>&1 || fail "wineboot failed"
+as_wine_user "$ZEFA_WINESERVER" -w </dev/null >>"$log" 2>&1
+
+# regedit reads a .reg file of version 5.00 only in UTF-16LE with a BOM.
+reg="$WINEPREFIX/zefa-prefix.reg"
+{ printf '\377\376'; sed 's/\r*$/\r/' "$ZEFA_PREFIX_REG" | iconv -f UTF-8 -t UTF-16LE; } >"$reg"
+as_wine_user "$ZEFA_WINE64" regedit /S "$reg" </dev/null >>"$log" 2>&1 || fail "regedit failed"
+# Check that it took: a file regedit did not understand is skipped in silence.
+query="$WINEPREFIX/zefa-query.txt"
+as_wine_user "$ZEFA_WINE64" reg query 'HKCU\Software\Wine\X11 Driver' /v Managed \
+  </dev/null >"$query" 2>>"$log" || fail "the X11 Driver settings are missing"
+grep -q 'Managed.*REG_SZ.*N' "$query" || fail "Managed is not N"
+as_wine_user "$ZEFA_WINESERVER" -w </dev/null >>"$log" 2>&1
+
+touch "$WINEPREFIX/.zefa-ready"
