@@ -27,9 +27,9 @@ if [ -n "$wine_as" ] && ! $wine_as true 2>>"$log"; then
 fi
 
 as_wine_user "$ZEFA_WINE64" wineboot --init </dev/null >>"$log" 2>&1 || fail "wineboot failed"
-as_wine_user "$ZEFA_WINESERVER" -w </dev/null >>"$log" 2>&1
 
-# regedit reads a .reg file of version 5.00 only in UTF-16LE with a BOM.
+# regedit reads a .reg file of version 5.00 as Unicode only in UTF-16LE with
+# a BOM; it skips a UTF-8 file with a BOM and reads one without as CP932.
 reg="$WINEPREFIX/zefa-prefix.reg"
 { printf '\377\376'; sed 's/\r*$/\r/' "$ZEFA_PREFIX_REG" | iconv -f UTF-8 -t UTF-16LE; } >"$reg"
 as_wine_user "$ZEFA_WINE64" regedit /S "$reg" </dev/null >>"$log" 2>&1 || fail "regedit failed"
@@ -38,6 +38,8 @@ query="$WINEPREFIX/zefa-query.txt"
 as_wine_user "$ZEFA_WINE64" reg query 'HKCU\Software\Wine\X11 Driver' /v Managed \
   </dev/null >"$query" 2>>"$log" || fail "the X11 Driver settings are missing"
 grep -q 'Managed.*REG_SZ.*N' "$query" || fail "Managed is not N"
-as_wine_user "$ZEFA_WINESERVER" -w </dev/null >>"$log" 2>&1
+# Stopping the server writes the registry to the prefix's files (at once,
+# where waiting for it to end by itself takes five seconds).
+as_wine_user "$ZEFA_WINESERVER" -k </dev/null >>"$log" 2>&1
 
 touch "$WINEPREFIX/.zefa-ready"
