@@ -9,8 +9,11 @@ test="$build libgtest-dev googletest clang libclang-rt-14-dev"
 # and Wine to run the tests. Only the 64-bit Wine: the kernel here runs no
 # 32-bit programs, so wine32 would be of no use. Xvfb gives Wine a display,
 # ImageMagick takes pictures of it, the IPA font draws the Japanese texts.
+# The X libraries are those Wine's display driver loads if it finds them
+# (Wine only recommends them, and recommends are not installed here).
 windows="$build googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xauth
-  imagemagick fonts-ipafont-gothic"
+  imagemagick fonts-ipafont-gothic
+  libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3"
 bench="$build"
 
 sudo=""

@@ -22,6 +22,7 @@ fail() {
   exit 1
 }
 
+[ -r "$ZEFA_PREFIX_REG" ] || fail "$ZEFA_PREFIX_REG is missing"
 if [ -n "$wine_as" ] && ! $wine_as true 2>>"$log"; then
   fail "root runs Wine in a user namespace (unshare --user), which this system refuses"
 fi
