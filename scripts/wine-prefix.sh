@@ -13,7 +13,16 @@ exec 9>"$WINEPREFIX.lock"
 flock 9
 [ -f "$WINEPREFIX/.zefa-ready" ] && exit 0
 
+# The old prefix goes, and with it the folder its server kept in TMPDIR
+# (Debian's Wine names that folder in the prefix's file "wineserver").
 as_wine_user "$ZEFA_WINESERVER" -k </dev/null >/dev/null 2>&1 || true
+as_wine_user "$ZEFA_WINESERVER" -w </dev/null >/dev/null 2>&1 || true
+if [ -f "$WINEPREFIX/wineserver" ]; then
+  server_dir=$(cat "$WINEPREFIX/wineserver")
+  case $server_dir in
+    wine-??????) rm -rf "${TMPDIR:-/tmp}/$server_dir" ;;
+  esac
+fi
 rm -rf "$WINEPREFIX" "$WINEPREFIX.home"
 mkdir -p "$WINEPREFIX" "$WINEPREFIX.home"
 log="$WINEPREFIX/zefa-setup.log"
