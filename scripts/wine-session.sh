@@ -44,7 +44,8 @@ until [ -s "$work/display" ]; do
   tries=$((tries + 1))
   sleep 0.1
 done
-export DISPLAY=":$(head -n 1 "$work/display")"
+display=$(head -n 1 "$work/display")
+export DISPLAY=":$display"
 xauth -q -f "$XAUTHORITY" add "$DISPLAY" . "$cookie"
 
 # A fresh prefix, with its wine server kept running for the whole session.
