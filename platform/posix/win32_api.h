@@ -142,3 +142,5 @@ int WINAPI lstrlenA(LPCSTR s);
 int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b);
 BOOL WINAPI IsDBCSLeadByte(BYTE c);
 UINT WINAPI GetACP(void);
+
+#include "win32_ui.h"
