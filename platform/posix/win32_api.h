@@ -143,4 +143,5 @@ int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b);
 BOOL WINAPI IsDBCSLeadByte(BYTE c);
 UINT WINAPI GetACP(void);
 
+#include "win32_process.h"
 #include "win32_ui.h"
