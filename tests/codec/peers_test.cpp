@@ -115,9 +115,10 @@ TEST_F(Peers, MsexpandExpandsWhatWeCompress) {
 }
 
 TEST_F(Peers, WeExpandWhatMscompressWrites) {
-  // Not an empty file: for one, mscompress writes a literal zero byte.
+  // Nothing under 17 bytes: for those mscompress writes wrong data (a zero
+  // byte in place of the file's last bytes).
   for (const Bytes& data : {szdd_test::TextSample(30000), szdd_test::BinarySample(20000),
-                            szdd_test::RandomSample(5000), Bytes(9000, ' '), Bytes(1, 'x')}) {
+                            szdd_test::RandomSample(5000), Bytes(9000, ' '), szdd_test::TextSample(17)}) {
     Write("sample.dat", data);
     unlink(Path("sample.dat_").c_str());  // mscompress keeps an existing file
     ASSERT_EQ(Run({"/usr/bin/mscompress", "sample.dat"}, "", "/dev/null", dir_), 0);
