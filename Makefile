@@ -1,9 +1,10 @@
 # make test: installs what is missing, builds with the sanitizers, runs every
-# test and the fuzzers briefly.
+# test and the fuzzers briefly. make bench: a Release build that measures the
+# file transfer against its peers (not part of make test).
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all test unit fuzz deps clean
+.PHONY: all test unit fuzz bench deps clean
 
 all: test
 
@@ -21,6 +22,12 @@ fuzz:
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DZEFA_FUZZ=ON
 	cmake --build $(BUILD)/fuzz -j $(JOBS)
 	cd $(BUILD)/fuzz && ctest --output-on-failure
+
+bench:
+	sh scripts/deps.sh bench
+	cmake -S . -B $(BUILD)/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEFA_TESTS=OFF -DZEFA_BENCH=ON
+	cmake --build $(BUILD)/bench -j $(JOBS)
+	$(BUILD)/bench/bench/transfer_bench $(BUILD)/bench/work
 
 clean:
 	rm -rf $(BUILD)

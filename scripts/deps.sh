@@ -4,8 +4,8 @@
 set -eu
 
 build="cmake ninja-build g++ make locales"
-test="$build libgtest-dev googletest clang libclang-rt-14-dev"
-bench="$build"
+test="$build libgtest-dev googletest clang libclang-rt-14-dev libmspack-dev mscompress"
+bench="$build libmspack-dev mscompress"
 
 eval "pkgs=\${$1}"
 missing=""

@@ -64,6 +64,7 @@ typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_DATA 13L
 #define ERROR_OUTOFMEMORY 14L
 #define ERROR_WRITE_PROTECT 19L
 #define ERROR_NOT_READY 21L
@@ -134,6 +135,8 @@ DWORD WINAPI GetFileAttributesA(LPCSTR name);
 BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attributes);
 BOOL WINAPI DeleteFileA(LPCSTR name);
 LONG WINAPI CompareFileTime(const FILETIME* a, const FILETIME* b);
+// Copies content, last-write time and the read-only attribute.
+BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists);
 
 // ---- strings (ANSI code page 932) ------------------------------------------
 LPSTR WINAPI lstrcpyA(LPSTR dest, LPCSTR src);
@@ -143,5 +146,7 @@ int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b);
 BOOL WINAPI IsDBCSLeadByte(BYTE c);
 UINT WINAPI GetACP(void);
 
+// ---- the LZ expansion library ------------------------------------------------
+#include "lz_api.h"
 #include "win32_process.h"
 #include "win32_ui.h"
