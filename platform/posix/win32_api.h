@@ -142,3 +142,6 @@ int WINAPI lstrlenA(LPCSTR s);
 int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b);
 BOOL WINAPI IsDBCSLeadByte(BYTE c);
 UINT WINAPI GetACP(void);
+
+// ---- registry --------------------------------------------------------------
+#include "registry_api.h"
