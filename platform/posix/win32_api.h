@@ -135,6 +135,11 @@ BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attributes);
 BOOL WINAPI DeleteFileA(LPCSTR name);
 LONG WINAPI CompareFileTime(const FILETIME* a, const FILETIME* b);
 
+// The temporary directory, with its trailing backslash: the Windows form of
+// $TMP, $TEMP or $TMPDIR, else of /tmp. Returns the length stored; the size
+// needed (terminator included) when size is too small; 0 on failure.
+DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
+
 // ---- strings (ANSI code page 932) ------------------------------------------
 LPSTR WINAPI lstrcpyA(LPSTR dest, LPCSTR src);
 LPSTR WINAPI lstrcatA(LPSTR dest, LPCSTR src);
