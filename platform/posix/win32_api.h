@@ -44,6 +44,8 @@ typedef LONG_PTR LRESULT;
 struct HINSTANCE__;
 typedef HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
+struct HWND__;
+typedef HWND__* HWND;
 
 typedef struct _FILETIME {
   DWORD dwLowDateTime;
