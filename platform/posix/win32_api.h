@@ -44,6 +44,8 @@ typedef LONG_PTR LRESULT;
 struct HINSTANCE__;
 typedef HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
+struct HWND__;
+typedef HWND__* HWND;
 
 typedef struct _FILETIME {
   DWORD dwLowDateTime;
@@ -138,6 +140,11 @@ LONG WINAPI CompareFileTime(const FILETIME* a, const FILETIME* b);
 // Copies content, last-write time and the read-only attribute.
 BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists);
 
+// The temporary directory, with its trailing backslash: the Windows form of
+// $TMP, $TEMP or $TMPDIR, else of /tmp. Returns the length stored; the size
+// needed (terminator included) when size is too small; 0 on failure.
+DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
+
 // ---- strings (ANSI code page 932) ------------------------------------------
 LPSTR WINAPI lstrcpyA(LPSTR dest, LPCSTR src);
 LPSTR WINAPI lstrcatA(LPSTR dest, LPCSTR src);
@@ -146,6 +153,8 @@ int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b);
 BOOL WINAPI IsDBCSLeadByte(BYTE c);
 UINT WINAPI GetACP(void);
 
+// ---- registry --------------------------------------------------------------
+#include "registry_api.h"
 // ---- the LZ expansion library ------------------------------------------------
 #include "lz_api.h"
 #include "win32_process.h"
