@@ -7,15 +7,8 @@
 #include "engine/update_job.h"
 #include "engine_fixture.h"
 #include "foundation/file_cat.h"
-#include "platform/posix/cp932.h"
 
 namespace {
-
-std::string Utf8(const std::string& cp932) {
-  std::string out;
-  posix::Cp932ToUtf8(cp932, &out);
-  return out;
-}
 
 using CopyEngine = EngineRun;
 
@@ -63,7 +56,7 @@ TEST_F(CopyEngine, TheDiskRequestRepeatsUntilTheLabelIsThere) {
       .Then("OK", Inserting(2));
   EXPECT_EQ(Run("1:one.txt\n2:two.txt\n"), "");
   EXPECT_EQ(box.Read("Game\\two.txt"), "2");
-  EXPECT_EQ(Utf8(user.Transcript()),
+  EXPECT_EQ(user.Transcript(),
             u8"box: ゼファ アップデート\n"
             u8"  icon: information\n"
             u8"  text: ディスク 2 を入れてください\n"
@@ -105,7 +98,7 @@ TEST_F(CopyEngine, StoppingAtADiskRequestKeepsWhatWasDone) {
 
 TEST_F(CopyEngine, ALabelIsTheDisksOnlyMarkAndAFolderOfThatNameCounts) {
   OnDisk(1, "one.txt", "1");
-  box.MakeDir("medium\\disk2.fix");  // no disk 2 on the medium: only the label's name
+  box.MakeDir("disks\\1\\disk2.fix");  // disk 1 holds a folder with disk 2's label name
   EXPECT_EQ(Run("1:one.txt\n2:one.txt>copy.txt\n"), "");
   EXPECT_TRUE(user.Scenes().empty());
   EXPECT_EQ(box.Read("Game\\copy.txt"), "1");
