@@ -1,4 +1,4 @@
-// CopyFileA: content, last-write time and read-only attribute, copied in the
+// CopyFileA: content, last-write time and attributes (permissions), copied in the
 // kernel where it can (copy_file_range, then sendfile), else by read and write.
 #include <sys/stat.h>
 
@@ -88,8 +88,10 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists) {
     struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
     if (sys.futimens(out, times) != 0) err = ErrorFromErrno(errno);
   }
-  if (err == ERROR_SUCCESS && !(st.st_mode & S_IWUSR) && sys.fchmod(out, st.st_mode & 07555) != 0)
-    err = ErrorFromErrno(errno);
+  // The copy takes the source's attributes, as on Windows; on the host these
+  // are its permissions, so a read-only file stays read-only and a program
+  // stays a program.
+  if (err == ERROR_SUCCESS && sys.fchmod(out, st.st_mode & 0777) != 0) err = ErrorFromErrno(errno);
   if (!CloseHandle(dest) && err == ERROR_SUCCESS) err = GetLastError();
   CloseHandle(source);
   if (err != ERROR_SUCCESS) {

@@ -69,7 +69,7 @@ class TerminalUser : public User {
 
   void Look(const std::string& caption, const std::vector<std::string>& lines) override {
     EndProgressLine();
-    std::string out = "== " + enc_.Out(caption) + " ==\n";
+    std::string out = caption.empty() ? "" : "== " + enc_.Out(caption) + " ==\n";
     for (const std::string& line : lines) out += "   " + enc_.Out(line) + "\n";
     Print(out);
   }
@@ -110,6 +110,7 @@ class TerminalUser : public User {
         Print("   -> " + enc_.Out(AnswerLabel(scene, *answer)) + "\n");
         return true;
       }
+      Print("> ");  // a prompt tells a program feeding the answers when one is wanted
       if (!std::getline(std::cin, typed)) return false;
       if (Parse(scene, typed, answer)) return true;
       std::fprintf(stderr, "%s: \"%s\" is none of this box's answers\n", program_invocation_short_name, typed.c_str());
