@@ -1,12 +1,13 @@
 # make test: installs what is missing, builds with the sanitizers, runs every
 # test and the fuzzers briefly, then builds for Windows (32 and 64 bits) and
-# runs the Windows tests under Wine.
+# runs the Windows tests under Wine. make bench: a Release build that measures
+# the file transfer against its peers (not part of make test).
 BUILD ?= build
 JOBS ?= $(shell nproc)
 # The Windows programs go on floppies: they are built for size.
 WINDOWS_BUILD_TYPE ?= MinSizeRel
 
-.PHONY: all test unit fuzz windows win32 win64 deps clean
+.PHONY: all test unit fuzz bench windows win32 win64 deps clean
 
 all: test
 
@@ -45,6 +46,12 @@ win64:
 	cmake --build $(BUILD)/win64 -j $(JOBS)
 	sh scripts/wine-session.sh $(BUILD)/win64/wine.env \
 	  ctest --test-dir $(BUILD)/win64 --output-on-failure -j $(JOBS)
+
+bench:
+	sh scripts/deps.sh bench
+	cmake -S . -B $(BUILD)/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEFA_TESTS=OFF -DZEFA_BENCH=ON
+	cmake --build $(BUILD)/bench -j $(JOBS)
+	$(BUILD)/bench/bench/transfer_bench $(BUILD)/bench/work
 
 clean:
 	rm -rf $(BUILD)

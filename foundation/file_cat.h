@@ -45,6 +45,8 @@ class FileCat {
   void Append(const char* piece);
 
  private:
+  static constexpr DWORD kBufferSize = 8192;
+
   int timeTaken;
   FILETIME time;
   HANDLE handle;

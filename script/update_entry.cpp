@@ -1,6 +1,7 @@
 #include "update_entry.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "foundation/exception.h"
 #include "foundation/field_splitter.h"
@@ -34,3 +35,41 @@ void UpdateEntry::ParseDisks(const char* text) {
     ++p;
   }
 }
+
+// Piece i of "name" is "name<i>" on the medium and in the temporary directory;
+// of a compressed "nam_" it is "nam<i>_" on the medium, expanded to "nam<i>".
+namespace {
+
+void PieceName(char* out, const char* source, int piece, bool onMedium) {
+  size_t n = std::strlen(source);
+  if (n > 0 && source[n - 1] == '_') {
+    char stem[MAX_PATH];
+    CopyText(stem, sizeof stem, source, n - 1);
+    FormatText(out, MAX_PATH, onMedium ? "%s%d_" : "%s%d", stem, piece);
+  } else {
+    FormatText(out, MAX_PATH, "%s%d", source, piece);
+  }
+}
+
+}  // namespace
+
+void UpdateEntry::MakePaths(char* source, char* destination, const char* sourceDir, const char* installDir) const {
+  JoinPath(source, sourceDir, sourceName);
+  JoinPath(destination, installDir, destName[0] ? destName : sourceName);
+}
+
+void UpdateEntry::MakePiecePaths(int piece, char* medium, char* temporary, const char* sourceDir,
+                                 const char* tempDir) const {
+  char name[MAX_PATH];
+  PieceName(name, sourceName, piece, true);
+  JoinPath(medium, sourceDir, name);
+  MakeTempPiecePath(piece, temporary, tempDir);
+}
+
+void UpdateEntry::MakeTempPiecePath(int piece, char* path, const char* directory) const {
+  char name[MAX_PATH];
+  PieceName(name, sourceName, piece, false);
+  JoinPath(path, directory, name);
+}
+
+void UpdateEntry::MakeDestinationPath(char* path, const char* installDir) const { JoinPath(path, installDir, destName); }

@@ -17,6 +17,15 @@ class UpdateEntry {
   // Reads the disk list: decimal numbers joined by '+', at most 19.
   void ParseDisks(const char* text);
 
+  // The paths of a single entry: on the medium, and in the installation
+  // directory (under the destination name, or the source name without one).
+  void MakePaths(char* source, char* destination, const char* sourceDir, const char* installDir) const;
+  // Piece i (from 1) of a split entry on the medium and in the temporary directory.
+  void MakePiecePaths(int piece, char* medium, char* temporary, const char* sourceDir, const char* tempDir) const;
+  void MakeTempPiecePath(int piece, char* path, const char* directory) const;
+  // The file a split entry is joined into.
+  void MakeDestinationPath(char* path, const char* installDir) const;
+
   int diskCount;
   int disks[kMaxDisks + 1];
   char sourceName[MAX_PATH];

@@ -4,7 +4,7 @@
 set -eu
 
 build="cmake ninja-build g++ make locales"
-test="$build libgtest-dev googletest clang libclang-rt-14-dev"
+test="$build libgtest-dev googletest clang libclang-rt-14-dev libmspack-dev mscompress"
 # The Windows build: MinGW-w64 for both architectures, GoogleTest's sources,
 # and Wine to run the tests. Only the 64-bit Wine: the kernel here runs no
 # 32-bit programs, so wine32 would be of no use. Xvfb gives Wine a display,
@@ -14,7 +14,7 @@ test="$build libgtest-dev googletest clang libclang-rt-14-dev"
 windows="$build googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xauth
   imagemagick fonts-ipafont-gothic
   libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3"
-bench="$build"
+bench="$build libmspack-dev mscompress"
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

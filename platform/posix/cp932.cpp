@@ -52,6 +52,10 @@ bool Cp932ToUtf8(std::string_view in, std::string* out) { return Convert("UTF-8"
 
 bool Utf8ToCp932(std::string_view in, std::string* out) { return Convert("CP932", "UTF-8", in, out); }
 
+bool ConvertCp932(std::string_view in, const char* codeset, std::string* out, bool fromCp932) {
+  return fromCp932 ? Convert(codeset, "CP932", in, out) : Convert("CP932", codeset, in, out);
+}
+
 int CompareNoCase(const char* a, const char* b) {
   auto pa = reinterpret_cast<const unsigned char*>(a);
   auto pb = reinterpret_cast<const unsigned char*>(b);

@@ -14,6 +14,8 @@ inline bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c 
 // the terminal. They fail on bytes that the source encoding does not define.
 bool Cp932ToUtf8(std::string_view in, std::string* out);
 bool Utf8ToCp932(std::string_view in, std::string* out);
+// Between CP932 and another encoding (iconv's name for it), either way.
+bool ConvertCp932(std::string_view in, const char* codeset, std::string* out, bool fromCp932);
 
 // Compares two CP932 strings ignoring case, character by character: ASCII
 // letters and the full-width Latin, Greek and Cyrillic letters fold; a trail

@@ -21,6 +21,15 @@ namespace {
 // itself, so that root, whom the kernel lets write anywhere, sees it as well.
 bool IsReadOnly(const struct stat& st) { return !(st.st_mode & S_IWUSR); }
 
+mode_t CurrentUmask() {
+  static const mode_t mask = [] {
+    mode_t m = umask(022);
+    umask(m);
+    return m;
+  }();
+  return mask;
+}
+
 DWORD NormalizeAccess(DWORD access) {
   if (access & GENERIC_ALL) access |= GENERIC_READ | GENERIC_WRITE;
   return access & (GENERIC_READ | GENERIC_WRITE);
@@ -222,7 +231,7 @@ BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attributes) {
   if (attributes & FILE_ATTRIBUTE_READONLY)
     mode &= ~mode_t(0222);
   else
-    mode |= S_IWUSR | ((mode & 0044) >> 1);  // writable wherever it is readable
+    mode |= S_IWUSR | (((mode & 0044) >> 1) & ~CurrentUmask());  // writable where readable, as umask allows
   if (mode != (st.st_mode & 07777) && sys.chmod(host.c_str(), mode) != 0) return FailErrno();
   return TRUE;
 }

@@ -1,6 +1,7 @@
 #include "syscalls.h"
 
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,10 +38,14 @@ struct dirent* Readdir(DIR* dir) { return ::readdir(dir); }
 int Closedir(DIR* dir) { return ::closedir(dir); }
 char* Getcwd(char* buf, size_t size) { return ::getcwd(buf, size); }
 char* Realpath(const char* path, char* resolved) { return ::realpath(path, resolved); }
+ssize_t CopyFileRange(int in, off_t* inOffset, int out, off_t* outOffset, size_t n, unsigned flags) {
+  return ::copy_file_range(in, inOffset, out, outOffset, n, flags);
+}
+ssize_t Sendfile(int out, int in, off_t* offset, size_t n) { return ::sendfile(out, in, offset, n); }
 
 const Syscalls kReal = {
     Open,      Close,     Read,   Write,  Lseek,   Fstat,   Stat,    Lstat,    Statx,   Futimens,
-    Ftruncate, Chmod,     Fchmod, Unlink, Opendir, Readdir, Closedir, Getcwd, Realpath,
+    Ftruncate, Chmod,     Fchmod, Unlink, Opendir, Readdir, Closedir, Getcwd, Realpath, CopyFileRange, Sendfile,
 };
 
 }  // namespace

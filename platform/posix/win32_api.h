@@ -44,6 +44,8 @@ typedef LONG_PTR LRESULT;
 struct HINSTANCE__;
 typedef HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
+struct HWND__;
+typedef HWND__* HWND;
 
 typedef struct _FILETIME {
   DWORD dwLowDateTime;
@@ -64,6 +66,7 @@ typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_DATA 13L
 #define ERROR_OUTOFMEMORY 14L
 #define ERROR_WRITE_PROTECT 19L
 #define ERROR_NOT_READY 21L
@@ -134,6 +137,13 @@ DWORD WINAPI GetFileAttributesA(LPCSTR name);
 BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attributes);
 BOOL WINAPI DeleteFileA(LPCSTR name);
 LONG WINAPI CompareFileTime(const FILETIME* a, const FILETIME* b);
+// Copies content, last-write time and the read-only attribute.
+BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists);
+
+// The temporary directory, with its trailing backslash: the Windows form of
+// $TMP, $TEMP or $TMPDIR, else of /tmp. Returns the length stored; the size
+// needed (terminator included) when size is too small; 0 on failure.
+DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
 
 // ---- strings (ANSI code page 932) ------------------------------------------
 LPSTR WINAPI lstrcpyA(LPSTR dest, LPCSTR src);
@@ -142,3 +152,10 @@ int WINAPI lstrlenA(LPCSTR s);
 int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b);
 BOOL WINAPI IsDBCSLeadByte(BYTE c);
 UINT WINAPI GetACP(void);
+
+// ---- registry --------------------------------------------------------------
+#include "registry_api.h"
+// ---- the LZ expansion library ------------------------------------------------
+#include "lz_api.h"
+#include "win32_process.h"
+#include "win32_ui.h"

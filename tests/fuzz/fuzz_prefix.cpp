@@ -30,12 +30,18 @@ const std::string& DriveC() {
   return drive;
 }
 
-}  // namespace
-
-void WriteFuzzFile(const char* name, const uint8_t* data, size_t size) {
-  std::string path = DriveC() + "/" + name;
+void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd < 0) abort();
   if (size && write(fd, data, size) != static_cast<ssize_t>(size)) abort();
   close(fd);
+}
+
+}  // namespace
+
+void WriteFuzzFile(const char* name, const uint8_t* data, size_t size) { WriteFile(DriveC() + "/" + name, data, size); }
+
+void WritePrefixFile(const char* name, const uint8_t* data, size_t size) {
+  DriveC();  // makes the prefix
+  WriteFile(prefix + "/" + name, data, size);
 }

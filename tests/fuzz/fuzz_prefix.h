@@ -8,3 +8,6 @@
 
 // Writes data to the file name in the root of drive C: of the fuzz prefix.
 void WriteFuzzFile(const char* name, const uint8_t* data, size_t size);
+
+// Writes data to the file name in the fuzz prefix itself (system.reg, user.reg).
+void WritePrefixFile(const char* name, const uint8_t* data, size_t size);

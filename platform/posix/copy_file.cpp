@@ -1,0 +1,104 @@
+// CopyFileA: content, last-write time and attributes (permissions), copied in the
+// kernel where it can (copy_file_range, then sendfile), else by read and write.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "errors.h"
+#include "handles.h"
+#include "syscalls.h"
+#include "win32_api.h"
+
+using namespace posix;
+
+namespace {
+
+constexpr size_t kKernelChunk = size_t(1) << 30;
+constexpr size_t kBufferSize = size_t(1) << 20;
+
+// Whether errno after a kernel copy call says only that this way of copying is
+// not available between these two files, so the next way should be tried.
+bool Unsupported(int err) { return err == ENOSYS || err == EXDEV || err == EINVAL || err == EOPNOTSUPP; }
+
+// Copies from the descriptors' positions to the end of in. Returns the Windows
+// error, ERROR_SUCCESS when everything was copied.
+DWORD CopyData(int in, int out) {
+  bool tryRange = true, trySendfile = true;
+  while (tryRange) {
+    ssize_t n = sys.copy_file_range(in, nullptr, out, nullptr, kKernelChunk, 0);
+    if (n == 0) return ERROR_SUCCESS;
+    if (n > 0) continue;
+    if (errno == EINTR) continue;
+    if (!Unsupported(errno)) return ErrorFromErrno(errno);
+    tryRange = false;
+  }
+  while (trySendfile) {
+    ssize_t n = sys.sendfile(out, in, nullptr, kKernelChunk);
+    if (n == 0) return ERROR_SUCCESS;
+    if (n > 0) continue;
+    if (errno == EINTR) continue;
+    if (!Unsupported(errno)) return ErrorFromErrno(errno);
+    trySendfile = false;
+  }
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[kBufferSize]);
+  if (!buffer) return ERROR_NOT_ENOUGH_MEMORY;
+  for (;;) {
+    ssize_t n = sys.read(in, buffer.get(), kBufferSize);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno == EIO ? ERROR_READ_FAULT : ErrorFromErrno(errno);
+    if (n == 0) return ERROR_SUCCESS;
+    for (ssize_t done = 0; done < n;) {
+      ssize_t w = sys.write(out, buffer.get() + done, static_cast<size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w < 0) return errno == EIO ? ERROR_WRITE_FAULT : ErrorFromErrno(errno);
+      if (w == 0) return ERROR_DISK_FULL;
+      done += w;
+    }
+  }
+}
+
+}  // namespace
+
+BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists) {
+  // Both files are opened as any program opens them, so that sharing,
+  // read-only files, folders and missing paths give Windows' own errors. The
+  // source shares no writing, so a copy onto itself is a sharing violation
+  // before anything is truncated.
+  HANDLE source = CreateFileA(existing, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (source == INVALID_HANDLE_VALUE) return FALSE;
+  struct stat st;
+  if (sys.fstat(FindFile(source)->fd, &st) != 0) {
+    DWORD err = ErrorFromErrno(errno);
+    CloseHandle(source);
+    return Fail(err);
+  }
+  HANDLE dest = CreateFileA(newName, GENERIC_WRITE, 0, nullptr, failIfExists ? CREATE_NEW : CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (dest == INVALID_HANDLE_VALUE) {
+    DWORD err = GetLastError();
+    CloseHandle(source);
+    return Fail(err);
+  }
+  int in = FindFile(source)->fd, out = FindFile(dest)->fd;
+
+  DWORD err = CopyData(in, out);
+  if (err == ERROR_SUCCESS) {
+    struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+    if (sys.futimens(out, times) != 0) err = ErrorFromErrno(errno);
+  }
+  // The copy takes the source's attributes, as on Windows; on the host these
+  // are its permissions, so a read-only file stays read-only and a program
+  // stays a program.
+  if (err == ERROR_SUCCESS && sys.fchmod(out, st.st_mode & 0777) != 0) err = ErrorFromErrno(errno);
+  if (!CloseHandle(dest) && err == ERROR_SUCCESS) err = GetLastError();
+  CloseHandle(source);
+  if (err != ERROR_SUCCESS) {
+    // A half copy is no copy: remove it, as Windows does.
+    DeleteFileA(newName);
+    return Fail(err);
+  }
+  SetLastError(ERROR_SUCCESS);
+  return TRUE;
+}

@@ -1,0 +1,85 @@
+// WinExec: starts a program with a Windows command line, without a shell and
+// without waiting for it.
+#include <spawn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cp932.h"
+#include "errors.h"
+#include "paths.h"
+#include "program_start.h"
+#include "win32_api.h"
+
+extern char** environ;
+
+namespace {
+
+bool IsFile(const std::string& host) {
+  struct stat st;
+  return ::stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The program of a command line as Windows finds it: a quoted name, or else
+// the shortest run of words up to a blank that names an existing file (so an
+// unquoted path with blanks in it is still found). Windows adds ".exe" to a
+// name without an extension.
+bool FindProgram(const std::string& line, std::string* host, UINT* error) {
+  std::vector<std::string> candidates;
+  if (!line.empty() && line[0] == '"') {
+    size_t i = 1;
+    while (i < line.size() && line[i] != '"') i += posix::IsLeadByte(static_cast<unsigned char>(line[i])) ? 2 : 1;
+    candidates.push_back(line.substr(1, i - 1));
+  } else {
+    for (size_t i = 0; i <= line.size(); ++i) {
+      if (i < line.size() && posix::IsLeadByte(static_cast<unsigned char>(line[i]))) {
+        ++i;
+        continue;
+      }
+      if (i == line.size() || line[i] == ' ' || line[i] == '\t') candidates.push_back(line.substr(0, i));
+    }
+  }
+  *error = ERROR_FILE_NOT_FOUND;
+  for (std::string name : candidates) {
+    size_t lastSeparator = name.find_last_of("\\/");
+    size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || (lastSeparator != std::string::npos && dot < lastSeparator)) name += ".exe";
+    std::string path;
+    DWORD mapped = posix::MapPath(name.c_str(), &path);
+    if (mapped == ERROR_SUCCESS && IsFile(path)) {
+      *host = path;
+      return true;
+    }
+    if (mapped == ERROR_SUCCESS && candidates.size() == 1) *error = posix::MissingFileError(path);
+  }
+  return false;
+}
+
+}  // namespace
+
+UINT WINAPI WinExec(LPCSTR commandLine, UINT) {
+  if (!commandLine) return ERROR_FILE_NOT_FOUND;
+  std::string line = commandLine;
+  std::string program;
+  UINT error;
+  if (!FindProgram(line, &program, &error)) return error;
+  if (access(program.c_str(), X_OK) != 0) return ERROR_BAD_FORMAT;
+
+  std::string variable = std::string(posix::kCommandLineVariable) + "=" + line;
+  std::vector<char*> env;
+  for (char** e = environ; *e; ++e)
+    if (std::strncmp(*e, variable.c_str(), std::strlen(posix::kCommandLineVariable) + 1) != 0) env.push_back(*e);
+  env.push_back(&variable[0]);
+  env.push_back(nullptr);
+  char* argv[] = {&program[0], nullptr};
+  pid_t pid;
+  int err = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, env.data());
+  if (err == ENOENT) return ERROR_FILE_NOT_FOUND;
+  if (err == ENOMEM) return 0;
+  if (err) return ERROR_BAD_FORMAT;
+  return 33;  // anything above 31 means started
+}

@@ -1,0 +1,79 @@
+#include "program_start.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "cp932.h"
+#include "errors.h"
+#include "paths.h"
+#include "win32_api.h"
+
+namespace posix {
+
+std::string commandLine;
+
+std::string OwnHostPath() {
+  char buf[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return "";
+  buf[n] = 0;
+  return buf;
+}
+
+std::string FormCommandLine(int argc, char** argv) {
+  if (const char* given = std::getenv(kCommandLineVariable)) {
+    std::string line = given;
+    unsetenv(kCommandLineVariable);  // the line was this process's, not its children's
+    return line;
+  }
+  std::string program;
+  if (!WindowsPath(OwnHostPath(), &program)) program = argc > 0 ? argv[0] : "";
+  std::string line = program.find(' ') == std::string::npos ? program : "\"" + program + "\"";
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i], windows;
+    struct stat st;
+    bool hostPath = std::strchr(argv[i], '/') || ::stat(argv[i], &st) == 0;
+    if (hostPath && WindowsPath(arg, &windows)) arg = windows;
+    line += " " + arg;
+  }
+  return line;
+}
+
+const char* SkipProgramName(const char* line) {
+  auto p = reinterpret_cast<const unsigned char*>(line);
+  if (*p == '"') {
+    ++p;
+    while (*p && *p != '"') p += IsLeadByte(*p) && p[1] ? 2 : 1;
+    if (*p == '"') ++p;
+  } else {
+    while (*p > 0x20) ++p;
+  }
+  while (*p >= 0x01 && *p <= 0x20) ++p;
+  return reinterpret_cast<const char*>(p);
+}
+
+}  // namespace posix
+
+LPSTR WINAPI GetCommandLineA(void) { return &posix::commandLine[0]; }
+
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size) {
+  if (module && module != reinterpret_cast<HMODULE>(0x400000)) return posix::Fail(ERROR_MOD_NOT_FOUND), 0;
+  std::string windows;
+  if (!posix::WindowsPath(posix::OwnHostPath(), &windows)) return posix::Fail(ERROR_FILE_NOT_FOUND), 0;
+  if (size == 0) return posix::Fail(ERROR_INSUFFICIENT_BUFFER), 0;
+  // Windows cuts a path that does not fit and says so.
+  DWORD n = static_cast<DWORD>(windows.size());
+  if (n >= size) {
+    std::memcpy(path, windows.data(), size - 1);
+    path[size - 1] = 0;
+    posix::Fail(ERROR_INSUFFICIENT_BUFFER);
+    return size;
+  }
+  std::memcpy(path, windows.c_str(), n + 1);
+  SetLastError(ERROR_SUCCESS);
+  return n;
+}

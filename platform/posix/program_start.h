@@ -1,0 +1,34 @@
+// How a program of the POSIX build starts: the Windows command line it was
+// given, and the work that the system does before any program runs.
+#pragma once
+
+#include <string>
+
+namespace posix {
+
+// The environment variable through which WinExec hands a child its command
+// line exactly as written; argv would lose doubled blanks and quotes.
+constexpr const char kCommandLineVariable[] = "ZEFA_COMMAND_LINE";
+
+// The Windows command line of this process: the one WinExec gave it, or one
+// formed from argv (the program's Windows path, quoted if it holds a blank,
+// then each argument, a host path in its Windows form).
+std::string FormCommandLine(int argc, char** argv);
+
+// The text after the program's name, as Windows hands it to WinMain: the name
+// runs to its closing quote when it begins with one (a lead byte takes its
+// trail byte along), else to the first byte of 0x20 or less; then bytes from
+// 0x01 to 0x20 are skipped.
+const char* SkipProgramName(const char* commandLine);
+
+// The process's Windows command line, set once at start.
+extern std::string commandLine;
+
+// The host path of the running program.
+std::string OwnHostPath();
+
+// Deletes the files registered for deletion at the next restart when this is
+// the first start since one.
+void CarryOutPendingDeletions();
+
+}  // namespace posix

@@ -1,0 +1,343 @@
+// The registry calls, read from the prefix's registry files as Wine keeps them:
+// system.reg for HKEY_LOCAL_MACHINE, user.reg for HKEY_CURRENT_USER. Nothing is
+// ever written. A key is read when it is opened, so a handle keeps what the key
+// held at that moment; a file that is missing, unreadable or not a registry
+// file holds no keys.
+#include "registry.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "paths.h"
+#include "registry_file.h"
+#include "syscalls.h"
+#include "utf16.h"
+#include "win32_api.h"
+
+using namespace posix;
+
+namespace {
+
+enum class Hive { kMachine, kUser };
+
+// A key's path below its root, one name per component.
+using KeyPath = std::vector<std::u16string>;
+
+struct OpenKey {
+  Hive hive = Hive::kMachine;
+  KeyPath path;
+  REGSAM access = 0;
+  std::vector<RegistryValue> values;
+};
+
+// Handles count up in steps of 4 and are never given out twice, so a stale
+// handle can never reach another key.
+std::map<uintptr_t, OpenKey> openKeys;
+uintptr_t lastHandle = 0;
+
+// Nothing in a prefix comes near this; a larger file is taken as unreadable
+// rather than read into memory.
+constexpr off_t kMaxFileSize = off_t(256) << 20;
+// Links followed in one open before the path is given up as a loop.
+constexpr int kMaxLinks = 16;
+// The layer reads only; it grants no access that could change a key.
+constexpr REGSAM kChangingAccess = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC |
+                                   WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+
+bool IsPredefined(HKEY key) {
+  for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_PERFORMANCE_DATA,
+                    HKEY_CURRENT_CONFIG})
+    if (key == root) return true;
+  return false;
+}
+
+std::string HiveFile(Hive hive) { return PrefixDir() + (hive == Hive::kMachine ? "/system.reg" : "/user.reg"); }
+
+bool ReadWholeFile(const std::string& path, std::string* text) {
+  int fd = sys.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok = sys.fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxFileSize;
+  if (ok) {
+    text->resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (done < text->size()) {
+      ssize_t n = sys.read(fd, &(*text)[done], text->size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) ok = false;
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    text->resize(done);
+  }
+  sys.close(fd);
+  return ok;
+}
+
+// Splits a path at its backslashes. Empty names are refused, except that one
+// backslash may end the path.
+bool SplitKeyPath(const std::u16string& text, KeyPath* path) {
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find(u'\\', start);
+    if (end == std::u16string::npos) end = text.size();
+    if (end == start) return false;
+    path->emplace_back(text, start, end - start);
+    start = end + 1;
+  }
+  return true;
+}
+
+std::u16string Utf16FromData(const std::string& data) {
+  std::u16string text;
+  for (size_t i = 0; i + 1 < data.size(); i += 2)
+    text += static_cast<char16_t>(static_cast<unsigned char>(data[i]) | static_cast<unsigned char>(data[i + 1]) << 8);
+  return text;
+}
+
+// The key that a link's target (\Registry\Machine\... or
+// \Registry\User\<user>\...) names in the same hive. Links into other hives
+// are not followed.
+bool LinkTarget(Hive hive, const std::string& data, KeyPath* target) {
+  std::u16string text = Utf16FromData(data);
+  while (!text.empty() && text.back() == 0) text.pop_back();
+  KeyPath parts;
+  size_t skip = hive == Hive::kMachine ? 2 : 3;
+  if (text.empty() || text[0] != u'\\' || !SplitKeyPath(text.substr(1), &parts) || parts.size() < skip ||
+      !EqualNoCase(parts[0], u"Registry") || !EqualNoCase(parts[1], hive == Hive::kMachine ? u"Machine" : u"User"))
+    return false;
+  target->assign(parts.begin() + skip, parts.end());
+  return true;
+}
+
+bool IsLinkValue(const RegistryValue& value) {
+  return value.type == REG_LINK && EqualNoCase(value.name, u"SymbolicLinkValue");
+}
+
+// Looks for one key in a file: whether it exists (its own section, or one
+// below it), its values, whether it is a link, and the shallowest link above it.
+class Lookup : public RegistryFileSink {
+ public:
+  explicit Lookup(const KeyPath& want) : want_(want) {}
+
+  bool Key(const std::u16string& path) override {
+    EndSection();
+    size_t depth = 0;
+    for (size_t start = 0; start < path.size(); ++depth) {
+      size_t end = path.find(u'\\', start);
+      if (end == std::u16string::npos) end = path.size();
+      if (depth == want_.size()) {  // a key below the one we want
+        exists = true;
+        return false;
+      }
+      if (!EqualNoCase(std::u16string_view(path).substr(start, end - start), want_[depth])) return false;
+      start = end + 1;
+    }
+    if (depth == want_.size()) {
+      exists = true;
+      section_ = kExact;
+      return true;
+    }
+    section_ = kAbove;
+    sectionDepth_ = depth;
+    return depth > 0;  // only a named key can be a link
+  }
+
+  void Link() override { sectionIsLink_ = true; }
+
+  void Value(RegistryValue& value) override {
+    if (section_ == kAbove) {
+      if (IsLinkValue(value)) {
+        sectionTarget_ = value.data;
+        sectionHasTarget_ = true;
+      }
+      return;
+    }
+    for (auto& known : values) {
+      if (EqualNoCase(known.name, value.name)) {
+        known = std::move(value);
+        return;
+      }
+    }
+    values.push_back(std::move(value));
+  }
+
+  // Call once the file has been read.
+  void Finish() { EndSection(); }
+
+  bool exists = false;
+  bool isLink = false;
+  std::vector<RegistryValue> values;
+  size_t linkAboveDepth = SIZE_MAX;  // components of the shallowest link above the key
+  std::string linkAboveTarget;
+
+ private:
+  void EndSection() {
+    if (section_ == kExact && sectionIsLink_) isLink = true;
+    if (section_ == kAbove && sectionIsLink_ && sectionHasTarget_ && sectionDepth_ < linkAboveDepth) {
+      linkAboveDepth = sectionDepth_;
+      linkAboveTarget = sectionTarget_;
+    }
+    section_ = kOther;
+    sectionIsLink_ = sectionHasTarget_ = false;
+  }
+
+  enum Section { kOther, kExact, kAbove };
+  const KeyPath& want_;
+  Section section_ = kOther;
+  size_t sectionDepth_ = 0;
+  bool sectionIsLink_ = false;
+  bool sectionHasTarget_ = false;
+  std::string sectionTarget_;
+};
+
+// Finds path in its hive's file and fills key with the path reached and the
+// key's values. redirect: the path is taken from the root in the 32-bit view,
+// in which a win64 prefix keeps HKLM\Software\X under Software\Wow6432Node\X.
+LSTATUS Resolve(Hive hive, KeyPath path, bool redirect, bool openLink, OpenKey* key) {
+  key->hive = hive;
+  std::string text;
+  RegistryFileHeader header;
+  if (!ReadWholeFile(HiveFile(hive), &text) || !ReadRegistryHeader(text, &header)) {
+    if (!path.empty()) return ERROR_FILE_NOT_FOUND;
+    key->path.clear();  // the root exists even when its file does not
+    return ERROR_SUCCESS;
+  }
+  if (redirect && hive == Hive::kMachine && header.win64 && path.size() >= 2 && EqualNoCase(path[0], u"Software") &&
+      !EqualNoCase(path[1], u"Wow6432Node"))
+    path.insert(path.begin() + 1, u"Wow6432Node");
+
+  for (int links = 0; links <= kMaxLinks; ++links) {
+    Lookup lookup(path);
+    ParseRegistryFile(text, lookup);
+    lookup.Finish();
+    KeyPath target;
+    if (lookup.linkAboveDepth != SIZE_MAX) {
+      if (!LinkTarget(hive, lookup.linkAboveTarget, &target)) return ERROR_FILE_NOT_FOUND;
+      target.insert(target.end(), path.begin() + static_cast<ptrdiff_t>(lookup.linkAboveDepth), path.end());
+      path = std::move(target);
+      continue;
+    }
+    if (!lookup.exists && !path.empty()) return ERROR_FILE_NOT_FOUND;
+    if (lookup.isLink && !openLink) {
+      const RegistryValue* link = nullptr;
+      for (const auto& value : lookup.values)
+        if (IsLinkValue(value)) link = &value;
+      if (!link || !LinkTarget(hive, link->data, &target)) return ERROR_FILE_NOT_FOUND;
+      path = std::move(target);
+      continue;
+    }
+    key->path = std::move(path);
+    key->values = std::move(lookup.values);
+    return ERROR_SUCCESS;
+  }
+  return ERROR_FILE_NOT_FOUND;
+}
+
+// The hive and path of a key given to a call: a predefined root we serve, or
+// a key we opened.
+LSTATUS KeyOf(HKEY key, Hive* hive, KeyPath* path, OpenKey** open) {
+  *open = nullptr;
+  if (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER) {
+    *hive = key == HKEY_LOCAL_MACHINE ? Hive::kMachine : Hive::kUser;
+    path->clear();
+    return ERROR_SUCCESS;
+  }
+  if (IsPredefined(key)) return ERROR_CALL_NOT_IMPLEMENTED;  // no file of the prefix holds it
+  auto it = openKeys.find(reinterpret_cast<uintptr_t>(key));
+  if (it == openKeys.end()) return ERROR_INVALID_HANDLE;
+  *hive = it->second.hive;
+  *path = it->second.path;
+  *open = &it->second;
+  return ERROR_SUCCESS;
+}
+
+bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+}  // namespace
+
+namespace posix {
+
+size_t OpenKeyCount() { return openKeys.size(); }
+
+}  // namespace posix
+
+LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM desired, PHKEY result) {
+  if (!result) return ERROR_INVALID_PARAMETER;
+  *result = nullptr;
+  if ((options & ~REG_OPTION_OPEN_LINK) || ((desired & KEY_WOW64_32KEY) && (desired & KEY_WOW64_64KEY)))
+    return ERROR_INVALID_PARAMETER;
+  if (desired & kChangingAccess) return ERROR_ACCESS_DENIED;
+  Hive hive;
+  KeyPath path;
+  OpenKey* parent;
+  if (LSTATUS err = KeyOf(key, &hive, &path, &parent)) return err;
+  // Below a root or HKLM\Software itself the 32-bit view still has to be
+  // chosen; below any deeper key it has been.
+  bool redirect = path.size() < 2 && !(desired & KEY_WOW64_64KEY);
+  if (subKey && *subKey) {
+    if (subKey[0] == '\\') return ERROR_BAD_PATHNAME;
+    std::u16string wide;
+    if (!Cp932ToUtf16(subKey, &wide) || !SplitKeyPath(wide, &path)) return ERROR_FILE_NOT_FOUND;
+  }
+  OpenKey opened;
+  if (LSTATUS err = Resolve(hive, std::move(path), redirect, options & REG_OPTION_OPEN_LINK, &opened)) return err;
+  opened.access = desired;
+  if (desired & (GENERIC_READ | MAXIMUM_ALLOWED)) opened.access |= KEY_READ;
+  lastHandle += 4;
+  openKeys[lastHandle] = std::move(opened);
+  *result = reinterpret_cast<HKEY>(lastHandle);
+  return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                LPDWORD dataSize) {
+  if (reserved || (data && !dataSize)) return ERROR_INVALID_PARAMETER;
+  Hive hive;
+  KeyPath path;
+  OpenKey* open;
+  if (LSTATUS err = KeyOf(key, &hive, &path, &open)) return err;
+  OpenKey root;
+  if (!open) {  // a root is read when it is asked
+    if (LSTATUS err = Resolve(hive, KeyPath(), false, false, &root)) return err;
+    root.access = KEY_READ;
+    open = &root;
+  }
+  if (!(open->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+
+  std::u16string name;
+  if (valueName && !Cp932ToUtf16(valueName, &name)) return ERROR_FILE_NOT_FOUND;
+  const RegistryValue* value = nullptr;
+  for (const auto& candidate : open->values)
+    if (EqualNoCase(candidate.name, name)) value = &candidate;
+  if (!value) return ERROR_FILE_NOT_FOUND;
+
+  // Texts are given in the ANSI code page, with the terminating zero where
+  // the stored text has one; other data as stored.
+  std::string converted;
+  if (IsText(value->type)) converted = Utf16ToCp932(Utf16FromData(value->data));
+  const std::string& bytes = IsText(value->type) ? converted : value->data;
+  if (type) *type = value->type;
+  if (!dataSize) return ERROR_SUCCESS;
+  DWORD size = static_cast<DWORD>(bytes.size());
+  if (data && *dataSize < size) {
+    *dataSize = size;
+    return ERROR_MORE_DATA;
+  }
+  if (data && size) std::memcpy(data, bytes.data(), size);
+  *dataSize = size;
+  return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegCloseKey(HKEY key) {
+  if (IsPredefined(key)) return ERROR_SUCCESS;
+  return openKeys.erase(reinterpret_cast<uintptr_t>(key)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}

@@ -1,0 +1,299 @@
+#include "registry_file.h"
+
+#include "utf16.h"
+
+namespace posix {
+namespace {
+
+constexpr std::string_view kSignature = "WINE REGISTRY Version 2";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The lines of a file, without their line ends (LF or CR LF).
+class Lines {
+ public:
+  explicit Lines(std::string_view text) : text_(text) {}
+
+  bool Next(std::string_view* line) {
+    if (pos_ >= text_.size()) return false;
+    size_t end = text_.find('\n', pos_);
+    if (end == std::string_view::npos) end = text_.size();
+    *line = text_.substr(pos_, end - pos_);
+    if (!line->empty() && line->back() == '\r') line->remove_suffix(1);
+    pos_ = end + 1;
+    return true;
+  }
+
+ private:
+  std::string_view text_;
+  size_t pos_ = 0;
+};
+
+std::string_view TrimLeft(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  return s;
+}
+
+bool IsBlankRest(std::string_view s) { return TrimLeft(s).empty(); }
+
+// Reads an escaped name or text that ends at the first unescaped terminator.
+// On success *s is left just after the terminator.
+bool ReadEscaped(std::string_view* s, char terminator, std::u16string* out) {
+  out->clear();
+  std::string plain;  // bytes standing for themselves, decoded together as UTF-8
+  auto flush = [&] {
+    if (!plain.empty()) *out += Utf8ToUtf16(plain);
+    plain.clear();
+  };
+  std::string_view p = *s;
+  while (!p.empty()) {
+    char c = p.front();
+    p.remove_prefix(1);
+    if (c == terminator) {
+      flush();
+      *s = p;
+      return true;
+    }
+    if (c != '\\') {
+      plain += c;
+      continue;
+    }
+    if (p.empty()) return false;
+    char e = p.front();
+    p.remove_prefix(1);
+    char16_t unit;
+    switch (e) {
+      case 'a':
+        unit = 7;
+        break;
+      case 'b':
+        unit = 8;
+        break;
+      case 'e':
+        unit = 27;
+        break;
+      case 'f':
+        unit = 12;
+        break;
+      case 'n':
+        unit = 10;
+        break;
+      case 'r':
+        unit = 13;
+        break;
+      case 't':
+        unit = 9;
+        break;
+      case 'v':
+        unit = 11;
+        break;
+      case 'x': {
+        unsigned value = 0;
+        int digits = 0;
+        while (digits < 4 && !p.empty() && HexDigit(p.front()) >= 0) {
+          value = value * 16 + HexDigit(p.front());
+          p.remove_prefix(1);
+          ++digits;
+        }
+        unit = digits ? static_cast<char16_t>(value) : u'x';
+        break;
+      }
+      default:
+        if (e >= '0' && e <= '7') {
+          unsigned value = e - '0';
+          for (int digits = 1; digits < 3 && !p.empty() && p.front() >= '0' && p.front() <= '7'; ++digits) {
+            value = value * 8 + (p.front() - '0');
+            p.remove_prefix(1);
+          }
+          unit = static_cast<char16_t>(value);
+        } else {
+          plain += e;  // \\, \", \[, \] and any other byte stand for themselves
+          continue;
+        }
+    }
+    flush();
+    *out += unit;
+  }
+  return false;
+}
+
+// Removes empty components: "a\\\\b\\" is a\b, as a path below the root.
+std::u16string NormalizePath(const std::u16string& path) {
+  std::u16string out;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find(u'\\', start);
+    if (end == std::u16string::npos) end = path.size();
+    if (end > start) {
+      if (!out.empty()) out += u'\\';
+      out.append(path, start, end - start);
+    }
+    start = end + 1;
+  }
+  return out;
+}
+
+void AppendText(const std::u16string& text, std::string* data) {
+  data->reserve(text.size() * 2 + 2);
+  for (char16_t unit : text) {
+    *data += static_cast<char>(unit & 0xFF);
+    *data += static_cast<char>(unit >> 8);
+  }
+  *data += '\0';
+  *data += '\0';
+}
+
+// Reads up to eight hex digits as a number; false when there is none or the
+// number goes on.
+bool ReadHexNumber(std::string_view* s, DWORD* value) {
+  std::string_view p = *s;
+  *value = 0;
+  int digits = 0;
+  while (!p.empty() && HexDigit(p.front()) >= 0) {
+    if (++digits > 8) return false;
+    *value = *value * 16 + static_cast<DWORD>(HexDigit(p.front()));
+    p.remove_prefix(1);
+  }
+  *s = p;
+  return digits > 0;
+}
+
+bool Consume(std::string_view* s, std::string_view prefix) {
+  if (s->substr(0, prefix.size()) != prefix) return false;
+  s->remove_prefix(prefix.size());
+  return true;
+}
+
+// Hex bytes separated by commas, continued on the next line after a trailing
+// backslash.
+bool ReadHexBytes(std::string_view s, Lines* lines, std::string* data) {
+  for (;;) {
+    s = TrimLeft(s);
+    if (s.empty()) return true;
+    if (s.front() == '\\' && IsBlankRest(s.substr(1))) {
+      if (!lines->Next(&s)) return true;
+      continue;
+    }
+    int high = HexDigit(s.front());
+    if (high < 0) return false;
+    s.remove_prefix(1);
+    int byte = high;
+    if (!s.empty() && HexDigit(s.front()) >= 0) {
+      byte = high * 16 + HexDigit(s.front());
+      s.remove_prefix(1);
+    }
+    *data += static_cast<char>(byte);
+    s = TrimLeft(s);
+    if (!s.empty() && s.front() == ',') {
+      s.remove_prefix(1);
+    } else if (!s.empty() && s.front() != '\\') {
+      return false;
+    }
+  }
+}
+
+// The data after '=' of a value line. Continuation lines of hex data are
+// taken from lines.
+bool ReadData(std::string_view s, Lines* lines, RegistryValue* value) {
+  s = TrimLeft(s);
+  value->data.clear();
+  DWORD type = REG_SZ;
+  if (Consume(&s, "str:")) {
+  } else if (Consume(&s, "str(")) {
+    if (!ReadHexNumber(&s, &type) || !Consume(&s, "):")) return false;
+  } else if (Consume(&s, "dword:")) {
+    DWORD number;
+    if (!ReadHexNumber(&s, &number) || !IsBlankRest(s)) return false;
+    value->type = REG_DWORD;
+    for (int i = 0; i < 4; ++i) value->data += static_cast<char>((number >> (8 * i)) & 0xFF);
+    return true;
+  } else if (Consume(&s, "hex:")) {
+    value->type = REG_BINARY;
+    return ReadHexBytes(s, lines, &value->data);
+  } else if (Consume(&s, "hex(")) {
+    if (!ReadHexNumber(&s, &value->type) || !Consume(&s, "):")) return false;
+    return ReadHexBytes(s, lines, &value->data);
+  }
+  // A quoted text, plain or after str:/str(n):.
+  if (!Consume(&s, "\"")) return false;
+  std::u16string text;
+  if (!ReadEscaped(&s, '"', &text)) return false;
+  value->type = type;
+  AppendText(text, &value->data);
+  return true;
+}
+
+// A value line: "name"=data or @=data.
+bool ReadValue(std::string_view s, Lines* lines, RegistryValue* value) {
+  value->name.clear();
+  if (s.front() == '@') {
+    s.remove_prefix(1);
+  } else {
+    s.remove_prefix(1);
+    if (!ReadEscaped(&s, '"', &value->name)) return false;
+  }
+  s = TrimLeft(s);
+  if (s.empty() || s.front() != '=') return false;
+  return ReadData(s.substr(1), lines, value);
+}
+
+}  // namespace
+
+bool ReadRegistryHeader(std::string_view text, RegistryFileHeader* header) {
+  *header = RegistryFileHeader();
+  Lines lines(text);
+  std::string_view line;
+  if (!lines.Next(&line) || line.substr(0, kSignature.size()) != kSignature ||
+      !IsBlankRest(line.substr(kSignature.size())))
+    return false;
+  while (lines.Next(&line)) {
+    line = TrimLeft(line);
+    if (!line.empty() && line.front() == '[') break;
+    if (Consume(&line, "#arch=")) {
+      while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
+      header->win64 = line == "win64";
+    }
+  }
+  return true;
+}
+
+bool ParseRegistryFile(std::string_view text, RegistryFileSink& sink) {
+  RegistryFileHeader header;
+  if (!ReadRegistryHeader(text, &header)) return false;
+  Lines lines(text);
+  std::string_view line;
+  lines.Next(&line);  // the signature
+  bool wanted = false;
+  std::u16string path;
+  RegistryValue value;
+  while (lines.Next(&line)) {
+    line = TrimLeft(line);
+    if (line.empty()) continue;
+    switch (line.front()) {
+      case '[': {
+        std::string_view rest = line.substr(1);
+        wanted = ReadEscaped(&rest, ']', &path) && sink.Key(NormalizePath(path));
+        break;
+      }
+      case '#':
+        if (wanted && line.substr(0, 5) == "#link" && IsBlankRest(line.substr(5))) sink.Link();
+        break;
+      case '"':
+      case '@':
+        if (wanted && ReadValue(line, &lines, &value)) sink.Value(value);
+        break;
+      default:  // a comment, the hex lines of a value not read, or a line that means nothing
+        break;
+    }
+  }
+  return true;
+}
+
+}  // namespace posix

@@ -1,0 +1,154 @@
+// The copy run over a medium of several disks, with a scripted person
+// answering its boxes and dialogs.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/update_job.h"
+#include "engine_fixture.h"
+#include "foundation/file_cat.h"
+
+namespace {
+
+using CopyEngine = EngineRun;
+
+TEST_F(CopyEngine, EachEntryStepsTheBarOnceAskedOrNot) {
+  OnDisk(1, "a.txt", "new a", kNew);
+  OnDisk(1, "b.txt", "new b", kOld);
+  OnDisk(1, "c.txt", "new c", kNew);
+  Installed("b.txt", "newer b", kNew);  // newer than the update's: asked, declined
+  user.Then("いいえ");
+  EXPECT_EQ(Run("1:a.txt\n1:b.txt\n1:c.txt\n"), "");
+  EXPECT_EQ(BarMaximum(), 3);
+  EXPECT_EQ(BarPosition(), 3);
+  ASSERT_EQ(user.Scenes().size(), 1u);
+  EXPECT_EQ(user.Scenes()[0].behind, std::vector<std::string>{"アプリケーションのアップデート [1/3]"});
+  EXPECT_EQ(box.Read("Game\\a.txt"), "new a");
+  EXPECT_EQ(box.Read("Game\\b.txt"), "newer b");
+  EXPECT_EQ(box.Read("Game\\c.txt"), "new c");
+  EXPECT_EQ(box.WriteTime("Game\\a.txt"), kNew);
+}
+
+TEST_F(CopyEngine, SingleEntriesAreCopiedOrExpandedAskingOnlyBeforeReplacingAsNewOrNewer) {
+  OnDisk(1, "old.txt", "update", kNew);
+  OnDisk(1, "same.txt", "update", kNew);
+  OnDiskCompressed(1, "main.ex_", std::string(5000, 'M'), kNew);
+  OnDiskCompressed(1, "data.da_", std::string(3000, 'D'), kNew);
+  Installed("old.txt", "older", kOld);
+  Installed("same.txt", "as old", kNew);
+  user.Then("はい");
+  EXPECT_EQ(Run("1:old.txt\n1:same.txt\n1:main.ex_\n1:data.da_>data.dat\n"), "");
+  ASSERT_EQ(user.Scenes().size(), 1u);  // only the file exactly as old as the update's
+  EXPECT_EQ(box.Read("Game\\old.txt"), "update");
+  EXPECT_EQ(box.Read("Game\\same.txt"), "update");
+  // Without a destination name the expanded file keeps the source's name.
+  EXPECT_EQ(box.Read("Game\\main.ex_"), std::string(5000, 'M'));
+  EXPECT_EQ(box.Read("Game\\data.dat"), std::string(3000, 'D'));
+  EXPECT_EQ(box.WriteTime("Game\\data.dat"), kNew);
+}
+
+TEST_F(CopyEngine, TheDiskRequestRepeatsUntilTheLabelIsThere) {
+  OnDisk(1, "one.txt", "1");
+  OnDisk(2, "two.txt", "2");
+  user.Then("OK")                   // nothing inserted: asked again
+      .Then("キャンセル")
+      .Then("いいえ")               // not stopping: back to the request
+      .Then("OK", Inserting(2));
+  EXPECT_EQ(Run("1:one.txt\n2:two.txt\n"), "");
+  EXPECT_EQ(box.Read("Game\\two.txt"), "2");
+  EXPECT_EQ(user.Transcript(),
+            u8"box: ゼファ アップデート\n"
+            u8"  icon: information\n"
+            u8"  text: ディスク 2 を入れてください\n"
+            u8"  buttons: OK | キャンセル\n"
+            u8"  behind: アプリケーションのアップデート [1/2]\n"
+            u8"  answer: OK\n"
+            u8"box: ゼファ アップデート\n"
+            u8"  icon: information\n"
+            u8"  text: ディスク 2 を入れてください\n"
+            u8"  buttons: OK | キャンセル\n"
+            u8"  behind: アプリケーションのアップデート [1/2]\n"
+            u8"  answer: キャンセル\n"
+            u8"box: ゼファ アップデート\n"
+            u8"  icon: warning\n"
+            u8"  text: アップデートを中断しますか？\n"
+            u8"  text: ここで中断するとアプリケーションが正常に動作しなくなります。\n"
+            u8"  text: よろしいですか？\n"
+            u8"  buttons: はい | いいえ\n"
+            u8"  behind: アプリケーションのアップデート [1/2]\n"
+            u8"  answer: いいえ\n"
+            u8"box: ゼファ アップデート\n"
+            u8"  icon: information\n"
+            u8"  text: ディスク 2 を入れてください\n"
+            u8"  buttons: OK | キャンセル\n"
+            u8"  behind: アプリケーションのアップデート [1/2]\n"
+            u8"  answer: OK\n");
+}
+
+TEST_F(CopyEngine, StoppingAtADiskRequestKeepsWhatWasDone) {
+  OnDisk(1, "one.txt", "1");
+  OnDisk(2, "two.txt", "2");
+  OnDisk(3, "three.txt", "3");
+  user.Then("キャンセル").Then("はい");
+  EXPECT_EQ(Run("1:one.txt\n2:two.txt\n3:three.txt\n"), "アップデートを中止します");
+  EXPECT_TRUE(box.Exists("Game\\one.txt"));
+  EXPECT_FALSE(box.Exists("Game\\two.txt"));
+  EXPECT_EQ(BarPosition(), 1);  // the entry in hand is not stepped
+}
+
+TEST_F(CopyEngine, ALabelIsTheDisksOnlyMarkAndAFolderOfThatNameCounts) {
+  OnDisk(1, "one.txt", "1");
+  box.MakeDir("disks\\1\\disk2.fix");  // disk 1 holds a folder with disk 2's label name
+  EXPECT_EQ(Run("1:one.txt\n2:one.txt>copy.txt\n"), "");
+  EXPECT_TRUE(user.Scenes().empty());
+  EXPECT_EQ(box.Read("Game\\copy.txt"), "1");
+}
+
+TEST_F(CopyEngine, SplitEntriesAreExpandedPieceByPieceAndJoined) {
+  std::string first(7000, 'a'), second(6000, 'b');
+  OnDiskCompressed(2, "movie.da1_", first, kOld);
+  OnDiskCompressed(3, "movie.da2_", second, kNew);
+  OnDisk(1, "plain.dat1", "x", kNew);
+  OnDisk(1, "plain.dat2", "y", kNew);
+  user.Then("OK", Inserting(2)).Then("OK", Inserting(3));
+  EXPECT_EQ(Run("1+1:plain.dat>plain.dat\n2+3:movie.da_>movie.dat\n"), "");
+  EXPECT_EQ(user.Scenes().size(), 2u);  // the pieces on one disk asked for nothing
+  EXPECT_EQ(box.Read("Game\\plain.dat"), "xy");
+  EXPECT_EQ(box.Read("Game\\movie.dat"), first + second);
+  EXPECT_EQ(box.WriteTime("Game\\movie.dat"), kOld);  // the first piece's time
+  for (const char* piece : {"temp\\movie.da1", "temp\\movie.da2", "temp\\plain.dat1", "temp\\plain.dat2"})
+    EXPECT_FALSE(box.Exists(piece)) << piece;
+}
+
+TEST_F(CopyEngine, ADeclinedJoinLeavesTheInstalledFileAndThePieces) {
+  OnDisk(1, "big.bin1", "11");
+  OnDisk(2, "big.bin2", "22");
+  Installed("big.bin", "installed", kNew);
+  user.Then("OK", Inserting(2)).Then("いいえ");
+  EXPECT_EQ(Run("1+2:big.bin>big.bin\n"), "");
+  ASSERT_EQ(user.Scenes().size(), 2u);
+  // Asked only after both pieces were read from their disks.
+  EXPECT_EQ(user.Scenes()[1].lines[0], "新しいﾌｧｲﾙ 'big.bin'が存在します");
+  EXPECT_EQ(box.Read("Game\\big.bin"), "installed");
+  EXPECT_EQ(box.Read("temp\\big.bin1"), "11");
+  EXPECT_EQ(box.Read("temp\\big.bin2"), "22");
+  EXPECT_EQ(BarPosition(), 1);
+}
+
+TEST_F(CopyEngine, ABlankDestinationOfASplitEntryFailsAtTheJoin) {
+  OnDisk(1, "p1", "1");
+  OnDisk(1, "p2", "2");
+  EXPECT_EQ(Run("1+1:p>  \n"), FileCat::ExceptCreate("C:\\Game\\").message);
+  EXPECT_EQ(box.Read("temp\\p1"), "1");
+  EXPECT_EQ(box.Read("temp\\p2"), "2");
+}
+
+TEST_F(CopyEngine, AMissingFileOnTheDiskEndsTheRunWithItsMessage) {
+  OnDisk(1, "here.txt", "h");
+  EXPECT_EQ(Run("1:here.txt\n1:gone.txt\n1:after.txt\n"),
+            "ﾌｧｲﾙ'C:\\medium\\gone.txt'を\nﾌｧｲﾙ'C:\\Game\\gone.txt'にコピーできません");
+  EXPECT_TRUE(box.Exists("Game\\here.txt"));
+  EXPECT_EQ(BarPosition(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+// The registry reader on keys made for each test.
+#include "foundation/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "support/registry_fixture.h"
+#include "support/sandbox.h"
+#ifndef _WIN32
+#include "platform/posix/registry.h"
+#endif
+
+namespace {
+
+const char kKey[] = "SOFTWARE\\ZEFA\\RegistryTest";
+
+class RegistryTest : public ::testing::Test {
+ protected:
+  DWORD Dword(const char* name) {
+    Registry reader(HKEY_CURRENT_USER);
+    reader.Open(kKey);
+    return reader.ReadDword(name);
+  }
+  // The text ReadString leaves in a buffer of size bytes filled with 'x' first.
+  std::string String(const char* name, DWORD size) {
+    std::string buffer(size, 'x');
+    Registry reader(HKEY_CURRENT_USER);
+    reader.Open(kKey);
+    reader.ReadString(name, &buffer[0], size);
+    return buffer;
+  }
+
+  Sandbox box;
+  RegistryFixture reg{box};
+};
+
+TEST_F(RegistryTest, AMissingKeyIsNamedAndLeavesNothingToClose) {
+  Registry reader(HKEY_CURRENT_USER);
+  try {
+    reader.Open("SOFTWARE\\ZEFA\\Missing");
+    FAIL() << "opened a missing key";
+  } catch (Registry::ExceptOpen& e) {
+    EXPECT_STREQ(e.message, "レジストリ'SOFTWARE\\ZEFA\\Missing'をオープンできません");
+  }
+  EXPECT_EQ(reader.key, nullptr);
+}
+
+TEST_F(RegistryTest, KeyAndValueNamesIgnoreCase) {
+  reg.SetDword(HKEY_CURRENT_USER, kKey, "Garmo", 7);
+  Registry reader(HKEY_CURRENT_USER);
+  reader.Open("software\\zefa\\REGISTRYTEST");
+  EXPECT_EQ(reader.ReadDword("GARMO"), 7u);
+}
+
+TEST_F(RegistryTest, NumbersComeFromTheBytesWhateverTheType) {
+  reg.SetDword(HKEY_CURRENT_USER, kKey, "Dword", 1);
+  reg.SetData(HKEY_CURRENT_USER, kKey, "OneByte", REG_BINARY, std::string(1, '\x01'));
+  reg.SetData(HKEY_CURRENT_USER, kKey, "OneByteNone", REG_NONE, std::string(1, '\x01'));
+  reg.SetData(HKEY_CURRENT_USER, kKey, "TwoBytes", REG_BINARY, "\x34\x12");
+  reg.SetString(HKEY_CURRENT_USER, kKey, "Text", "1");
+  reg.SetData(HKEY_CURRENT_USER, kKey, "Long", REG_BINARY, std::string("\x01\0\0\0\0", 5));
+  EXPECT_EQ(Dword("Dword"), 1u);
+  EXPECT_EQ(Dword("OneByte"), 1u);
+  EXPECT_EQ(Dword("OneByteNone"), 1u);
+  EXPECT_EQ(Dword("TwoBytes"), 0x1234u);
+  EXPECT_EQ(Dword("Text"), 49u);  // '1' and its terminating zero
+  try {
+    Dword("Long");
+    FAIL() << "a five-byte value read as a number";
+  } catch (Registry::ExceptRead& e) {
+    EXPECT_STREQ(e.message, "レジストリ'Long'を読み込めません");
+  }
+  EXPECT_THROW(Dword("Missing"), Registry::ExceptRead);
+}
+
+TEST_F(RegistryTest, TextsArriveInTheAnsiCodePageWithTheirZero) {
+  reg.SetString(HKEY_CURRENT_USER, kKey, "Path", "C:\\ゲーム\\表示\\uninst.exe");
+  std::string text = String("Path", MAX_PATH);
+  EXPECT_STREQ(text.c_str(), "C:\\ゲーム\\表示\\uninst.exe");
+  EXPECT_EQ(text[std::strlen("C:\\ゲーム\\表示\\uninst.exe") + 1], 'x');  // nothing written past the data
+}
+
+TEST_F(RegistryTest, ATextIsAlwaysTerminatedInsideTheBuffer) {
+  reg.SetData(HKEY_CURRENT_USER, kKey, "Bare", REG_SZ, "abc");  // stored without its zero
+  reg.SetString(HKEY_CURRENT_USER, kKey, "Fits", std::string(259, 'f'));
+  reg.SetData(HKEY_CURRENT_USER, kKey, "Fills", REG_SZ, std::string(260, 'g'));
+  reg.SetString(HKEY_CURRENT_USER, kKey, "Long", std::string(299, 'l'));
+  EXPECT_EQ(String("Bare", MAX_PATH).substr(0, 5), std::string("abc\0x", 5));
+  EXPECT_EQ(String("Fits", MAX_PATH), std::string(259, 'f') + '\0');
+  EXPECT_THROW(String("Fills", MAX_PATH), Registry::ExceptRead);  // no room left for the zero
+  try {
+    String("Long", MAX_PATH);
+    FAIL() << "300 bytes read into 260";
+  } catch (Registry::ExceptRead& e) {
+    EXPECT_STREQ(e.message, "レジストリ'Long'を読み込めません");
+  }
+}
+
+TEST_F(RegistryTest, TheKeyIsClosedWhenTheReaderEnds) {
+  reg.SetDword(HKEY_CURRENT_USER, kKey, "Value", 1);
+  HKEY opened;
+  {
+    Registry reader(HKEY_CURRENT_USER);
+    reader.Open(kKey);
+    opened = reader.key;
+    ASSERT_NE(opened, nullptr);
+#ifndef _WIN32
+    EXPECT_EQ(posix::OpenKeyCount(), 1u);
+#endif
+  }
+#ifndef _WIN32
+  EXPECT_EQ(posix::OpenKeyCount(), 0u);
+#endif
+  EXPECT_EQ(RegCloseKey(opened), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(RegistryTest, AFailedCloseIsRaisedWithoutAName) {
+  reg.SetDword(HKEY_CURRENT_USER, kKey, "Value", 1);
+  try {
+    Registry reader(HKEY_CURRENT_USER);
+    reader.Open(kKey);
+    ASSERT_EQ(RegCloseKey(reader.key), ERROR_SUCCESS);  // the close in the destructor now fails
+  } catch (Registry::ExceptOpen&) {
+    FAIL() << "the close failure came as an open failure";
+  } catch (Registry::Except& e) {
+    EXPECT_STREQ(e.message, "レジストリをクローズできません");
+    return;
+  }
+  FAIL() << "the failed close was not raised";
+}
+
+TEST_F(RegistryTest, AFailedCloseDuringAnotherFailureIsDropped) {
+  reg.SetDword(HKEY_CURRENT_USER, kKey, "Value", 1);
+  try {
+    Registry reader(HKEY_CURRENT_USER);
+    reader.Open(kKey);
+    ASSERT_EQ(RegCloseKey(reader.key), ERROR_SUCCESS);
+    throw std::runtime_error("first");
+  } catch (std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "first");  // and the process is still alive
+  }
+}
+
+}  // namespace

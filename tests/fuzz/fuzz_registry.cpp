@@ -1,0 +1,66 @@
+// The registry files of the prefix on arbitrary bytes: the parser may skip
+// what it cannot read, never crash; the calls that read through it keep the
+// sizes they promise; the locator reads them without running past a buffer.
+#include <cstring>
+#include <string>
+
+#include "engine/update_job.h"
+#include "foundation/text.h"
+#include "fuzz_prefix.h"
+#include "platform/posix/registry.h"
+#include "platform/posix/registry_file.h"
+#include "platform/win32.h"
+
+namespace {
+
+class CheckingSink : public posix::RegistryFileSink {
+ public:
+  bool Key(const std::u16string& path) override {
+    // Paths come without empty names.
+    if (!path.empty() && (path.front() == u'\\' || path.back() == u'\\')) __builtin_trap();
+    if (path.find(u"\\\\") != std::u16string::npos) __builtin_trap();
+    return true;
+  }
+  void Value(posix::RegistryValue& value) override { bytes += value.data.size() + value.name.size(); }
+  size_t bytes = 0;
+};
+
+void Query(HKEY root, const char* key, const char* name, REGSAM view) {
+  HKEY opened;
+  if (RegOpenKeyExA(root, key, 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return;
+  DWORD needed = 0, type = 0;
+  LSTATUS sized = RegQueryValueExA(opened, name, nullptr, &type, nullptr, &needed);
+  char buf[MAX_PATH];
+  DWORD size = sizeof buf;
+  LSTATUS read = RegQueryValueExA(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
+  if (read == ERROR_SUCCESS && (size > sizeof buf || size != needed || sized != ERROR_SUCCESS)) __builtin_trap();
+  if (read == ERROR_MORE_DATA && (size <= sizeof buf || size != needed)) __builtin_trap();
+  if (RegCloseKey(opened) != ERROR_SUCCESS) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  CheckingSink sink;
+  posix::RegistryFileHeader header;
+  if (posix::ParseRegistryFile(text, sink) != posix::ReadRegistryHeader(text, &header)) __builtin_trap();
+
+  WritePrefixFile("system.reg", data, size);
+  WritePrefixFile("user.reg", data, size);
+  for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+    Query(HKEY_LOCAL_MACHINE, "Software\\Maker\\Game", "V", view);
+    Query(HKEY_LOCAL_MACHINE, "Software\\Maker\\Game", nullptr, view);
+    Query(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\Shared\\Sub", "V", view);
+  }
+
+  UpdateScript script;
+  script.registryName = DupString("Game");
+  script.kitValueName = DupString("Kit");
+  UpdateJob job(&script);
+  int located = job.Locate();
+  if (std::memchr(job.installDir, 0, sizeof job.installDir) == nullptr) __builtin_trap();
+  if ((located == 1 && job.refused != 0) || (located == 0 && job.installDir[0] != 0)) __builtin_trap();
+  if (posix::OpenKeyCount() != 0) __builtin_trap();
+  return 0;
+}
