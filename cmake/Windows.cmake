@@ -4,6 +4,19 @@
 # Resources (.rc files, UTF-8 with #pragma code_page(65001)) compile with windres.
 enable_language(RC)
 
+# zefa_windows_program(<target>): one of the two programs, a GUI program
+# (-mwindows) whose entry WinMain may come from a library: the C runtime's
+# start-up, which calls it, is linked after every library of ours, so the
+# linker is told to look for WinMain from the start.
+function(zefa_windows_program target)
+  set_target_properties(${target} PROPERTIES WIN32_EXECUTABLE ON)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_link_options(${target} PRIVATE -Wl,--undefined=_WinMain@16)
+  else()
+    target_link_options(${target} PRIVATE -Wl,--undefined=WinMain)
+  endif()
+endfunction()
+
 # The DLLs a program of ours may import: every Windows has them.
 set(ZEFA_SYSTEM_DLLS kernel32 user32 advapi32 comctl32 lz32 msvcrt)
 
