@@ -42,7 +42,7 @@ win32:
 win64:
 	sh scripts/deps.sh windows
 	cmake -S . -B $(BUILD)/win64 -G Ninja -DCMAKE_BUILD_TYPE=$(WINDOWS_BUILD_TYPE) \
-	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake -DZEFA_MEDIUM_PROGRAMS=$(CURDIR)/$(BUILD)/win32
 	cmake --build $(BUILD)/win64 -j $(JOBS)
 	sh scripts/wine-session.sh $(BUILD)/win64/wine.env \
 	  ctest --test-dir $(BUILD)/win64 --output-on-failure -j $(JOBS)
