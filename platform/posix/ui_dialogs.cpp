@@ -87,10 +87,15 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR name, HWND owner, DLGPROC proc,
     dialog->visible = true;
     ShowChanged(*dialog);
   }
+  std::string recorded;  // the dialog as last written to the transcript
   while ((dialog = Find(handle)) && !dialog->ended) {
     if (DispatchPosted()) continue;
     Scene scene = SceneOf(*dialog);
-    RecordScene(scene);
+    // An answer that leaves the dialog as it was only adds an answer line.
+    if (std::string look = Describe(scene); look != recorded) {
+      RecordScene(scene);
+      recorded = look;
+    }
     Answer answer;
     if (!CurrentUser().Ask(scene, &answer)) NoMoreAnswers(scene);
     RecordAnswer(scene, answer);
