@@ -3,8 +3,8 @@
 # missing, so that a second run costs nothing. Usage: deps.sh build|test|bench
 set -eu
 
-build="cmake ninja-build g++ make locales"
-test="$build libgtest-dev googletest clang libclang-rt-14-dev libmspack-dev mscompress python3"
+build="cmake ninja-build g++ make locales python3"
+test="$build libgtest-dev googletest clang libclang-rt-14-dev libmspack-dev mscompress"
 bench="$build libmspack-dev mscompress"
 
 eval "pkgs=\${$1}"

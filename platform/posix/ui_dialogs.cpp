@@ -85,7 +85,8 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR name, HWND owner, DLGPROC proc,
   // A dialog ended while it was being set up is never shown.
   if (!dialog->ended) {
     dialog->visible = true;
-    ShowChanged(*dialog);
+    // A dialog with buttons is drawn when it asks; one without is only looked at.
+    if (SceneOf(*dialog).buttons.empty()) ShowChanged(*dialog);
   }
   std::string recorded;  // the dialog as last written to the transcript
   while ((dialog = Find(handle)) && !dialog->ended) {

@@ -111,7 +111,11 @@ class TerminalUser : public User {
       }
       Print("> ");  // a prompt tells a program feeding the answers when one is wanted
       if (!ReadLine(&typed)) return false;
-      if (Parse(scene, typed, answer)) return true;
+      if (Parse(scene, typed, answer)) {
+        Print(answer->choice == Choice::kButton ? "   -> " + enc_.Out(AnswerLabel(scene, *answer)) + "\n"
+                                                : std::string("   (") + (answer->choice == Choice::kEscape ? "Esc" : "close") + ")\n");
+        return true;
+      }
       std::fprintf(stderr, "%s: \"%s\" is none of this box's answers\n", program_invocation_short_name, typed.c_str());
     }
   }

@@ -294,20 +294,27 @@ class PosixBackend:
             with open(updater, "wb") as f:
                 f.write(s.updater_bytes)
         self.launch = os.path.join(folder, "Orbane" if s.command_line is None else "Tavrix.bin")
+        self.transcript_path = os.path.join(self.work, "transcript.txt")
+        if os.path.exists(self.transcript_path):
+            os.remove(self.transcript_path)
 
-    def run(self, s: Scenario) -> Result:
-        os.makedirs(self.work, exist_ok=True)
-        self.setup(s)
-        transcript_path = os.path.join(self.work, "transcript.txt")
-        if os.path.exists(transcript_path):
-            os.remove(transcript_path)
+    def environment(self, s: Scenario) -> Dict[str, str]:
+        """The programs' environment: the prefix, the temporary directory, the transcript."""
         env = dict(os.environ)
-        env.update(WINEPREFIX=self.prefix, TMP=self.host(s.temp_dir), ZEFA_TRANSCRIPT=transcript_path,
-                   ZEFA_BOOT_ID="e2e-boot", LANG="C.UTF-8", LC_ALL="C.UTF-8", TZ="UTC")
+        env.update(WINEPREFIX=self.prefix, TMP=self.host(s.temp_dir), ZEFA_TRANSCRIPT=self.transcript_path,
+                   ZEFA_BOOT_ID="e2e-boot", TZ="UTC")
         env.pop("TEMP", None)
         if s.command_line is not None:
             # The exact line a Windows program would be started with.
             env["ZEFA_COMMAND_LINE"] = self.windows(self.launch) + (" " + s.command_line if s.command_line else "")
+        return env
+
+    def run(self, s: Scenario) -> Result:
+        os.makedirs(self.work, exist_ok=True)
+        self.setup(s)
+        transcript_path = self.transcript_path
+        env = self.environment(s)
+        env.update(LANG="C.UTF-8", LC_ALL="C.UTF-8")
         notes = []
         answers = list(s.answers)
         # The updater outlives the launcher and inherits its standard output:

@@ -428,3 +428,56 @@ ALL = [
         transcript=notice_after(cannot_open('"D:\\Orbane.fix'), progress(RESOURCE_TITLE, 0, 100)),
         removals=["restart D:\\Tavrix.bin"]),
 ]
+
+
+def sample_bytes(seed: str, size: int) -> bytes:
+    """Reproducible file contents that compress somewhat, like real game data."""
+    import hashlib
+    out = bytearray()
+    block = hashlib.sha256(seed.encode()).digest()
+    while len(out) < size:
+        out += block * 3 + seed.encode()
+        block = hashlib.sha256(block).digest()
+    return bytes(out[:size])
+
+
+MOVIE = [sample_bytes(f"movie{i}", 120_000) for i in (1, 2, 3)]
+STAGE_INSTALLED = sample_bytes("stage, patched by the player", 30_000)
+
+# The sample product of `make demo`: three disks with plain, compressed and
+# split files, and an installation with one file newer than the update's.
+DEMO = Scenario(
+    name="demo",
+    about="the demo's medium and installation, answered as a careful person would",
+    registry=installed(),
+    files={INSTALL + "\\MAIN.EXE": (sample_bytes("main 1.0", 50_000), OLD),
+           INSTALL + "\\DATA\\STAGE1.DAT": (STAGE_INSTALLED, NEWER),
+           INSTALL + "\\MOVIE.DAT": (b"".join(MOVIE[:2]), OLD),
+           INSTALL + "\\SOUND\\BGM.DAT": (sample_bytes("bgm 1.0", 20_000), OLD),
+           INSTALL + "\\SAVE\\SLOT1.SAV": (b"the player's saved game", NEWER)},
+    disks={1: {"Orbane.fix": script("1:README.TXT", "1:MAIN.EX_>MAIN.EXE", "1:DATA\\STAGE1.DA_>DATA\\STAGE1.DAT",
+                                    "1+2+3:MOVIE.DA_>MOVIE.DAT", "3:SOUND\\BGM.DA_>SOUND\\BGM.DAT"),
+               "disk1.fix": b"", "README.TXT": ("サンプル 2.0 のアップデートです。\r\n".encode("cp932"), NEW),
+               "MAIN.EX_": Compressed(sample_bytes("main 2.0", 80_000)),
+               "DATA\\STAGE1.DA_": Compressed(sample_bytes("stage 2.0", 30_000)),
+               "MOVIE.DA1_": Compressed(MOVIE[0])},
+           2: {"disk2.fix": b"", "MOVIE.DA2_": Compressed(MOVIE[1])},
+           3: {"disk3.fix": b"", "MOVIE.DA3_": Compressed(MOVIE[2], NEWER),
+               "SOUND\\BGM.DA_": Compressed(sample_bytes("bgm 2.0", 40_000))}},
+    answers=["はい", "いいえ", Insert(2), Insert(3), "OK", "OK"],
+    transcript=(confirm()
+                + overwrite("STAGE1.DAT", info(len(STAGE_INSTALLED), "2020/1/1 00:00:00"),
+                            info(30_000, "2010/1/1 00:00:00"), "いいえ", progress(TITLE, 2, 5))
+                + insert_disk(2, progress(TITLE, 3, 5))
+                + insert_disk(3, progress(TITLE, 3, 5))
+                + completion(progress(TITLE, 5, 5)) + restart_notice(progress(TITLE, 5, 5))),
+    tree={"MAIN.EXE": (sample_bytes("main 2.0", 80_000), NEW),
+          "README.TXT": ("サンプル 2.0 のアップデートです。\r\n".encode("cp932"), NEW),
+          "DATA\\STAGE1.DAT": (STAGE_INSTALLED, NEWER),
+          "MOVIE.DAT": (b"".join(MOVIE), NEW),
+          "SOUND\\BGM.DAT": (sample_bytes("bgm 2.0", 40_000), NEW),
+          "SAVE\\SLOT1.SAV": (b"the player's saved game", NEWER)},
+    temp_files=["Tavrix.bin"],
+    removals=["restart " + TEMP_COPY])
+
+ALL.append(DEMO)
