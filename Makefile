@@ -1,3 +1,4 @@
+# make demo: builds the programs and runs a sample update in the terminal.
 # make test: installs what is missing, builds with the sanitizers, runs every
 # test and the fuzzers briefly, then builds for Windows (32 and 64 bits) and
 # runs the Windows tests under Wine. make bench: a Release build that measures
@@ -7,11 +8,17 @@ JOBS ?= $(shell nproc)
 # The Windows programs go on floppies: they are built for size.
 WINDOWS_BUILD_TYPE ?= MinSizeRel
 
-.PHONY: all test unit fuzz bench windows win32 win64 deps clean
+.PHONY: all demo test unit fuzz bench windows win32 win64 deps clean
 
 all: test
 
 test: unit fuzz windows
+
+demo:
+	sh scripts/deps.sh build
+	cmake -S . -B $(BUILD)/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEFA_TESTS=OFF
+	cmake --build $(BUILD)/release -j $(JOBS) --target orbane tavrix szdd
+	python3 scripts/demo.py --bin-dir $(BUILD)/release --work $(BUILD)/demo
 
 unit:
 	sh scripts/deps.sh test
@@ -38,11 +45,15 @@ win32:
 	cd $(BUILD)/win32 && ctest --output-on-failure -j $(JOBS)
 
 # The same sources for 64-bit Windows, whose tests run under wine64 in a fresh
-# prefix with a virtual display (scripts/wine-session.sh).
+# prefix with a virtual display (scripts/wine-session.sh). The end-to-end
+# media are compressed with the host's szdd tool, built in $(BUILD)/host.
 win64:
 	sh scripts/deps.sh windows
+	cmake -S . -B $(BUILD)/host -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEFA_TESTS=OFF
+	cmake --build $(BUILD)/host -j $(JOBS) --target szdd
 	cmake -S . -B $(BUILD)/win64 -G Ninja -DCMAKE_BUILD_TYPE=$(WINDOWS_BUILD_TYPE) \
-	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake -DZEFA_MEDIUM_PROGRAMS=$(CURDIR)/$(BUILD)/win32
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake -DZEFA_MEDIUM_PROGRAMS=$(CURDIR)/$(BUILD)/win32 \
+	  -DZEFA_HOST_TOOLS=$(CURDIR)/$(BUILD)/host
 	cmake --build $(BUILD)/win64 -j $(JOBS)
 	sh scripts/wine-session.sh $(BUILD)/win64/wine.env \
 	  ctest --test-dir $(BUILD)/win64 --output-on-failure -j $(JOBS)

@@ -3,7 +3,7 @@
 # missing, so that a second run costs nothing. Usage: deps.sh build|test|windows|bench
 set -eu
 
-build="cmake ninja-build g++ make locales"
+build="cmake ninja-build g++ make locales python3"
 test="$build libgtest-dev googletest clang libclang-rt-14-dev libmspack-dev mscompress"
 # The Windows build: MinGW-w64 for both architectures, GoogleTest's sources,
 # and Wine to run the tests. Only the 64-bit Wine: the kernel here runs no
@@ -28,9 +28,9 @@ done
 if [ -n "$missing" ]; then
   echo "installing:$missing"
   export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
+  $sudo apt-get update -qq -o DPkg::Lock::Timeout=900
   # shellcheck disable=SC2086
-  $sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null
+  $sudo apt-get install -y -qq -o DPkg::Lock::Timeout=900 --no-install-recommends $missing >/dev/null
 fi
 
 # Wine's ANSI code page follows LANG: ja_JP.UTF-8 makes it 932. Generate that
