@@ -25,6 +25,7 @@
 // ended, or after a time limit.
 #include <windows.h>
 #include <commctrl.h>
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -157,21 +158,21 @@ bool IsIcon(HWND w) {
 
 bool IsProgressBar(HWND w) { return !lstrcmpiW(ClassOf(w).c_str(), PROGRESS_CLASSW); }
 
-// A message box is made from the system's template, so its instance is not
-// the program's own module, from which the program's dialogs come.
+// A message box is made by the system from a template of its own, so its
+// instance is not the program's module, from which the program's dialogs come
+// (Wine gives it none at all).
 bool IsMessageBox(HWND w) {
+  HINSTANCE instance = (HINSTANCE)GetWindowLongPtrW(w, GWLP_HINSTANCE);
+  if (!instance) return true;
   DWORD pid;
   GetWindowThreadProcessId(w, &pid);
-  HINSTANCE instance = (HINSTANCE)GetWindowLongPtrW(w, GWLP_HINSTANCE);
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, pid);
-  if (snapshot == INVALID_HANDLE_VALUE) return false;
-  MODULEENTRY32W module{};
-  module.dwSize = sizeof module;
-  bool own = false;
-  // The first module of a process is its program file.
-  if (Module32FirstW(snapshot, &module)) own = (HINSTANCE)module.modBaseAddr == instance;
-  CloseHandle(snapshot);
-  return !own;
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  if (!process) return false;
+  wchar_t program[MAX_PATH] = L"", module[MAX_PATH] = L"";
+  K32GetModuleFileNameExW(process, nullptr, program, MAX_PATH);
+  K32GetModuleFileNameExW(process, instance, module, MAX_PATH);
+  CloseHandle(process);
+  return lstrcmpiW(program, module) != 0;
 }
 
 std::vector<HWND> Children(HWND parent) {
