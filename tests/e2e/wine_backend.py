@@ -271,10 +271,23 @@ class WineBackend:
             notes.append("robot: " + (done or "ended without a word, status %d" % robot.returncode))
         if answers:
             notes.append(f"answers not asked for: {answers}")
+        notes += self.check_updater_start(s)
         if self.pictures:
             self.convert_pictures()
         return Result(transcript=self.transcript(), tree=self.tree(s.installation),
                       temp_files=self.temp_files(s), removals=self.removals(), notes=notes)
+
+    def check_updater_start(self, s: Scenario) -> List[str]:
+        """The launcher starts the updater from the temporary directory: the
+        updater's process runs the copy there, not the file on the medium."""
+        files = read_text(os.path.join(self.control, "programs.txt")).splitlines()
+        updaters = [f for f in files if f.lower().endswith("\\tavrix.bin")]
+        if s.command_line is not None or not updaters and "box: ゼファ アップデート\n" not in self.transcript():
+            return []
+        copy = s.temp_dir.rstrip("\\") + "\\Tavrix.bin"
+        if [f.lower() for f in updaters] != [copy.lower()]:
+            return [f"the updater ran as {updaters}, expected {copy} alone (programs seen: {files})"]
+        return []
 
     def transcript(self) -> str:
         return read_text(os.path.join(self.control, "transcript.txt"))

@@ -18,6 +18,8 @@
 //                 escape, close; empty for the default button)
 //   eof-N         written by the harness instead: no answer will come
 //   transcript.txt  the transcript, written by the robot
+//   programs.txt  written by the robot at the end: the program file of each
+//                 process it followed, one a line
 //   removals.txt  written by the robot at the end: the restart-time deletions
 //                 that the run registered ("restart PATH"), which it then clears
 //   done.txt      written last: "ok", or what went wrong
@@ -90,7 +92,14 @@ std::string Trim(std::string s) {
 
 class Programs {
  public:
-  explicit Programs(DWORD first) { ours_.insert(first); }
+  explicit Programs(DWORD first) {
+    ours_.insert(first);
+    Note(first);
+  }
+
+  // The program file of each process of ours, one a line, in the order they
+  // were seen.
+  const std::wstring& Files() const { return files_; }
 
   // Takes in the programs that ours started; true while any of ours runs.
   bool Running() {
@@ -107,6 +116,8 @@ class Programs {
       for (const auto& p : all)
         if (ours_.count(p.th32ParentProcessID) && ours_.insert(p.th32ProcessID).second) grew = true;
     }
+    for (const auto& p : all)
+      if (ours_.count(p.th32ProcessID) && !seen_.count(p.th32ProcessID)) Note(p.th32ProcessID);
     for (const auto& p : all)
       if (ours_.count(p.th32ProcessID)) return true;
     return false;
@@ -128,7 +139,18 @@ class Programs {
   }
 
  private:
-  std::set<DWORD> ours_;
+  void Note(DWORD pid) {
+    seen_.insert(pid);
+    HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!h) return;
+    wchar_t path[MAX_PATH];
+    DWORD size = MAX_PATH;
+    if (QueryFullProcessImageNameW(h, 0, path, &size)) files_ += std::wstring(path, size) + L"\n";
+    CloseHandle(h);
+  }
+
+  std::set<DWORD> ours_, seen_;
+  std::wstring files_;
 };
 
 // ---------------------------------------------------------------------------
@@ -573,7 +595,10 @@ std::wstring RegisteredRemovals() {
   return out;
 }
 
+Programs* watched = nullptr;
+
 int Finish(const std::string& how, int status) {
+  if (watched) WriteFileText(L"programs.txt", Utf8(watched->Files()));
   WriteFileText(L"removals.txt", Utf8(RegisteredRemovals()));
   WriteFileText(L"done.txt", how + "\n");
   return status;
@@ -616,6 +641,7 @@ int wmain(int argc, wchar_t** argv) {
   CloseHandle(process.hProcess);
 
   Programs programs(process.dwProcessId);
+  watched = &programs;
   DWORD deadline = GetTickCount() + 90000;
   int asked = 0;
   HWND last = nullptr;
