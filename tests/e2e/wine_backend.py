@@ -79,6 +79,7 @@ class WineBackend:
         self.work = work_dir
         self.timeout = timeout
         self.pictures = os.environ.get("ZEFA_PICTURES") == os.path.basename(work_dir)
+        self.keep_removals = False  # leave the registered deletions for the next start
 
     def expected(self, s: Scenario) -> Scenario:
         """The scenario as Wine must pass it: Wine's words for the system's texts."""
@@ -231,6 +232,8 @@ class WineBackend:
             f.write("TMP=%s\nTEMP=%s\n" % (s.temp_dir, s.temp_dir))
         if self.pictures:
             open(os.path.join(self.control, "pictures"), "w").close()
+        if self.keep_removals:
+            open(os.path.join(self.control, "keep-removals"), "w").close()
 
     def run(self, s: Scenario) -> Result:
         self.setup(s)

@@ -22,6 +22,7 @@
 //                 process it followed, one a line
 //   removals.txt  written by the robot at the end: the restart-time deletions
 //                 that the run registered ("restart PATH"), which it then clears
+//                 unless keep-removals is present
 //   done.txt      written last: "ok", or what went wrong
 // The robot ends when the started program and every program it started have
 // ended, or after a time limit.
@@ -588,8 +589,9 @@ std::wstring RegisteredRemovals() {
       if (from.rfind(L"\\??\\", 0) == 0) from = from.substr(4);
       out += (to.empty() ? L"restart " : L"rename ") + from + L"\n";
     }
-    // The next run starts with none.
-    RegDeleteValueW(key, L"PendingFileRenameOperations");
+    // The next run starts with none, unless the harness wants to see them
+    // carried out at the next start of Windows.
+    if (!Exists(L"keep-removals")) RegDeleteValueW(key, L"PendingFileRenameOperations");
   }
   RegCloseKey(key);
   return out;
