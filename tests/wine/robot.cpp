@@ -140,13 +140,17 @@ class Programs {
   }
 
  private:
+  // A process just made may not tell its file yet: it is asked again on the
+  // next look.
   void Note(DWORD pid) {
-    seen_.insert(pid);
     HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (!h) return;
     wchar_t path[MAX_PATH];
     DWORD size = MAX_PATH;
-    if (QueryFullProcessImageNameW(h, 0, path, &size)) files_ += std::wstring(path, size) + L"\n";
+    if (QueryFullProcessImageNameW(h, 0, path, &size)) {
+      files_ += std::wstring(path, size) + L"\n";
+      seen_.insert(pid);
+    }
     CloseHandle(h);
   }
 
@@ -425,12 +429,14 @@ struct Scene {
   int defaultButton = 0;
 };
 
+BOOL CALLBACK AddWindow(HWND w, LPARAM out) {
+  reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
+  return TRUE;
+}
+
 std::vector<HWND> TopWindows() {
   std::vector<HWND> all;
-  EnumWindows([](HWND w, LPARAM out) {
-    reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
-    return TRUE;
-  }, (LPARAM)&all);
+  EnumWindows(AddWindow, (LPARAM)&all);
   return all;
 }
 
