@@ -169,12 +169,18 @@ uint64_t Sandbox::WriteTime(const std::string& rel) const {
 }
 
 void Sandbox::SetWriteTime(const std::string& rel, uint64_t ticks) const {
+  // Wine opens no read-only file for writing its attributes, which Windows
+  // allows; the read-only attribute steps aside meanwhile.
+  DWORD attributes = GetFileAttributesA(Host(rel).c_str());
+  bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+  if (readOnly) SetFileAttributesA(Host(rel).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
   HANDLE h = CreateFileA(Host(rel).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, 0, nullptr);
   Check(h != INVALID_HANDLE_VALUE, "open " + rel);
   FILETIME ft = Ticks(ticks);
   BOOL ok = SetFileTime(h, nullptr, &ft, &ft);
   CloseHandle(h);
+  if (readOnly) SetFileAttributesA(Host(rel).c_str(), attributes);
   Check(ok, "SetFileTime " + rel);
 }
 
