@@ -157,8 +157,9 @@ int Build(int argc, char** argv) {
     split += f.pieces.size() > 1;
     for (const Piece& p : f.pieces) ++perDisk[size_t(p.disk)];
   }
-  std::printf("%s: %zu files (%d compressed, %d split) on %d disk%s of %s\n", o.out.c_str(), r.files.size(),
-              compressed, split, r.disks, r.disks == 1 ? "" : "s", o.format.name.c_str());
+  std::printf("%s: %zu file%s (%d compressed, %d split) on %d disk%s of %s\n", o.out.c_str(), r.files.size(),
+              r.files.size() == 1 ? "" : "s", compressed, split, r.disks, r.disks == 1 ? "" : "s",
+              o.format.name.c_str());
   for (int d = 1; d <= r.disks; ++d)
     std::printf("  disk%d: %s%d file%s, %s bytes free\n", d,
                 d == 1 ? (r.launcherName + ", Tavrix.bin, Orbane.fix, ").c_str() : "", perDisk[size_t(d)],

@@ -278,7 +278,7 @@ class Builder {
       if (IsLabelName(s.stored)) throw Failure(Readable(s.name) + " would be taken for a disk label");
       auto [at, added] = taken.emplace(s.stored, Readable(s.name));
       if (!added)
-        throw Failure(Readable(s.name) + " and " + at->second + " would both be " + Readable(s.stored) +
+        throw Failure(at->second + " and " + Readable(s.name) + " would both be " + Readable(s.stored) +
                       " on the medium");
     }
     for (const Source& s : sources_) {
@@ -401,7 +401,7 @@ class Builder {
       for (const Piece& p : layout_.pieces[i]) {
         auto [at, added] = disks[size_t(p.disk)].emplace(p.stored, Readable(sources_[i].name));
         if (!added)
-          throw Failure(Readable(sources_[i].name) + " and " + at->second + " would both be " +
+          throw Failure(at->second + " and " + Readable(sources_[i].name) + " would both be " +
                         Readable(p.stored) + " on disk " + std::to_string(p.disk));
       }
     }
