@@ -326,7 +326,10 @@ class PosixBackend:
         while True:
             left = deadline - time.monotonic()
             if left <= 0:
-                subprocess.run(["pkill", "-f", os.path.join(self.prefix, "")], check=False)
+                try:  # the updater runs in a session of its own
+                    subprocess.run(["pkill", "-f", os.path.join(self.prefix, "")], check=False)
+                except OSError:
+                    pass
                 proc.kill()
                 raise ScenarioFailure("timed out; output so far:\n" + output.decode(errors="replace"))
             ready, _, _ = select.select([proc.stdout], [], [], left)
@@ -353,6 +356,10 @@ class PosixBackend:
         if answers:
             notes.append(f"answers not asked for: {answers}")
         self.output = output.decode(errors="replace")
+        # The sanitizers of a test build report on the programs' own output.
+        for alarm in ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:"):
+            if alarm in self.output:
+                notes.append(f"the programs reported '{alarm}'")
         return Result(transcript=read_text(transcript_path), tree=self.tree(s.installation),
                       temp_files=sorted(os.listdir(self.host(s.temp_dir))), removals=self.removals(),
                       notes=notes)
