@@ -1,14 +1,21 @@
+# make demo: builds the programs and runs a sample update in the terminal.
 # make test: installs what is missing, builds with the sanitizers, runs every
 # test and the fuzzers briefly. make bench: a Release build that measures the
 # file transfer against its peers (not part of make test).
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all test unit fuzz bench deps clean
+.PHONY: all demo test unit fuzz bench deps clean
 
 all: test
 
 test: unit fuzz
+
+demo:
+	sh scripts/deps.sh build
+	cmake -S . -B $(BUILD)/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEFA_TESTS=OFF
+	cmake --build $(BUILD)/release -j $(JOBS) --target orbane tavrix szdd
+	python3 scripts/demo.py --bin-dir $(BUILD)/release --work $(BUILD)/demo
 
 unit:
 	sh scripts/deps.sh test

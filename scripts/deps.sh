@@ -3,7 +3,7 @@
 # missing, so that a second run costs nothing. Usage: deps.sh build|test|bench
 set -eu
 
-build="cmake ninja-build g++ make locales"
+build="cmake ninja-build g++ make locales python3"
 test="$build libgtest-dev googletest clang libclang-rt-14-dev libmspack-dev mscompress"
 bench="$build libmspack-dev mscompress"
 
@@ -19,6 +19,6 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "installing:$missing"
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
+$sudo apt-get update -qq -o DPkg::Lock::Timeout=900
 # shellcheck disable=SC2086
-$sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null
+$sudo apt-get install -y -qq -o DPkg::Lock::Timeout=900 --no-install-recommends $missing >/dev/null

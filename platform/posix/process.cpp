@@ -76,8 +76,15 @@ UINT WINAPI WinExec(LPCSTR commandLine, UINT) {
   env.push_back(&variable[0]);
   env.push_back(nullptr);
   char* argv[] = {&program[0], nullptr};
+  // A started program belongs to no one, as on Windows: in a session of its
+  // own, it lives on when its starter, perhaps the leader of a terminal's
+  // session, ends (no hang-up signal for it then).
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
   pid_t pid;
-  int err = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, env.data());
+  int err = posix_spawn(&pid, program.c_str(), nullptr, &attr, argv, env.data());
+  posix_spawnattr_destroy(&attr);
   if (err == ENOENT) return ERROR_FILE_NOT_FOUND;
   if (err == ENOMEM) return 0;
   if (err) return ERROR_BAD_FORMAT;

@@ -91,12 +91,13 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
     lines.erase(lines.begin() + static_cast<long>(begin), lines.begin() + static_cast<long>(end));
   } else {
     size_t found = end;
-    for (size_t i = begin + 1; i < end; ++i)
+    for (size_t i = begin + 1; i < end && found == end; ++i)
       if (KeyIs(lines[i], key)) found = i;
     if (found != end && !value) {
       lines.erase(lines.begin() + static_cast<long>(found));
     } else if (found != end) {
-      lines[found] = std::string(key) + "=" + value;
+      // The key keeps the name it has in the file, as Windows keeps it.
+      lines[found] = Trim(lines[found].substr(0, lines[found].find('='))) + "=" + value;
     } else if (value) {
       // After the section's last line that is not blank.
       size_t at = end;

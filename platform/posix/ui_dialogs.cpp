@@ -85,12 +85,18 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR name, HWND owner, DLGPROC proc,
   // A dialog ended while it was being set up is never shown.
   if (!dialog->ended) {
     dialog->visible = true;
-    ShowChanged(*dialog);
+    // A dialog with buttons is drawn when it asks; one without is only looked at.
+    if (SceneOf(*dialog).buttons.empty()) ShowChanged(*dialog);
   }
+  std::string recorded;  // the dialog as last written to the transcript
   while ((dialog = Find(handle)) && !dialog->ended) {
     if (DispatchPosted()) continue;
     Scene scene = SceneOf(*dialog);
-    RecordScene(scene);
+    // An answer that leaves the dialog as it was only adds an answer line.
+    if (std::string look = Describe(scene); look != recorded) {
+      RecordScene(scene);
+      recorded = look;
+    }
     Answer answer;
     if (!CurrentUser().Ask(scene, &answer)) NoMoreAnswers(scene);
     RecordAnswer(scene, answer);

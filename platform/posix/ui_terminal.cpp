@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <string>
 
 #include "cp932.h"
@@ -111,8 +110,12 @@ class TerminalUser : public User {
         return true;
       }
       Print("> ");  // a prompt tells a program feeding the answers when one is wanted
-      if (!std::getline(std::cin, typed)) return false;
-      if (Parse(scene, typed, answer)) return true;
+      if (!ReadLine(&typed)) return false;
+      if (Parse(scene, typed, answer)) {
+        Print(answer->choice == Choice::kButton ? "   -> " + enc_.Out(AnswerLabel(scene, *answer)) + "\n"
+                                                : std::string("   (") + (answer->choice == Choice::kEscape ? "Esc" : "close") + ")\n");
+        return true;
+      }
       std::fprintf(stderr, "%s: \"%s\" is none of this box's answers\n", program_invocation_short_name, typed.c_str());
     }
   }
@@ -156,6 +159,20 @@ class TerminalUser : public User {
       if (cp932 == b.label || lower == AliasOf(b.id) || lower == key) return *answer = {Choice::kButton, b.id}, true;
     }
     return false;
+  }
+
+  // One line, read a byte at a time: the launcher and the updater it starts
+  // share standard input, and a buffered read would take the updater's answers.
+  static bool ReadLine(std::string* line) {
+    line->clear();
+    for (;;) {
+      char c;
+      ssize_t n = read(0, &c, 1);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return !line->empty();
+      if (c == '\n') return true;
+      *line += c;
+    }
   }
 
   int ReadKey() {

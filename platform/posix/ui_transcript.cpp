@@ -49,7 +49,7 @@ std::string AnswerText(const Scene& scene, const Answer& answer) {
   return "(button " + std::to_string(answer.button) + ")";
 }
 
-void RecordScene(const Scene& scene) {
+std::string Describe(const Scene& scene) {
   std::string text = (scene.dialog ? "dialog: " : "box: ") + Utf8(scene.caption) + "\n";
   if (!scene.icon.empty()) text += "  icon: " + scene.icon + "\n";
   for (const std::string& line : scene.lines) text += "  text: " + Utf8(line) + "\n";
@@ -57,8 +57,10 @@ void RecordScene(const Scene& scene) {
   for (const Button& b : scene.buttons) buttons += (buttons.empty() ? "" : " | ") + Utf8(b.label);
   text += "  buttons: " + buttons + "\n";
   for (const std::string& line : scene.behind) text += "  behind: " + Utf8(line) + "\n";
-  Write(text);
+  return text;
 }
+
+void RecordScene(const Scene& scene) { Write(Describe(scene)); }
 
 void RecordAnswer(const Scene& scene, const Answer& answer) { Write("  answer: " + AnswerText(scene, answer) + "\n"); }
 

@@ -55,6 +55,8 @@ User& CurrentUser();
 
 // Writes a shown scene and its answer to the transcript.
 void RecordScene(const Scene& scene);
+// The transcript's record of scene, without its answer.
+std::string Describe(const Scene& scene);
 void RecordAnswer(const Scene& scene, const Answer& answer);
 void RecordEndOfInput();
 

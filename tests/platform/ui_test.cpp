@@ -2,8 +2,8 @@
 // dialogs, message boxes, the progress bar, and the transcript they leave.
 #include <gtest/gtest.h>
 
-#include <iostream>
-#include <sstream>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -162,10 +162,36 @@ TEST_F(Ui, MessageBoxButtonsAndTheWaysOut) {
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
 }
 
+// Standard input replaced by a pipe holding text, for as long as it lives.
+class StandardInput {
+ public:
+  explicit StandardInput(const std::string& text) : saved_(dup(0)) {
+    int ends[2];
+    if (pipe(ends) != 0 || write(ends[1], text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+      ADD_FAILURE() << "no pipe for standard input";
+    close(ends[1]);
+    dup2(ends[0], 0);
+    close(ends[0]);
+  }
+  ~StandardInput() {
+    dup2(saved_, 0);
+    close(saved_);
+  }
+  // What is left unread.
+  static std::string Rest() {
+    std::string rest;
+    char c;
+    while (read(0, &c, 1) == 1) rest += c;
+    return rest;
+  }
+
+ private:
+  int saved_;
+};
+
 TEST_F(Ui, TheTerminalUserReadsALineForEachAnswer) {
   posix::ui::SetUser(nullptr);  // the terminal's user, reading from a pipe
-  std::istringstream input(u8"maybe\nno\n\nいいえ\n escape \nOK\n");
-  std::streambuf* saved = std::cin.rdbuf(input.rdbuf());
+  StandardInput input(u8"maybe\nno\n\nいいえ\n escape \nOK\nyes\n");
   testing::internal::CaptureStdout();
   EXPECT_EQ(MessageBoxA(nullptr, "q", "c", MB_YESNO), IDNO);  // "maybe" is no answer and is asked again
   EXPECT_EQ(MessageBoxA(nullptr, "q", "c", MB_YESNO | MB_DEFBUTTON2), IDNO);  // an empty line: the default
@@ -173,7 +199,8 @@ TEST_F(Ui, TheTerminalUserReadsALineForEachAnswer) {
   EXPECT_EQ(MessageBoxA(nullptr, "q", "c", MB_OKCANCEL), IDCANCEL);
   EXPECT_EQ(MessageBoxA(nullptr, "q", "c", MB_OKCANCEL), IDOK);
   std::string shown = testing::internal::GetCapturedStdout();
-  std::cin.rdbuf(saved);
+  // Not a byte more than the answers: the rest belongs to a program started later.
+  EXPECT_EQ(StandardInput::Rest(), "yes\n");
   posix::ui::SetUser(&user);
   EXPECT_NE(shown.find(u8"[Y] はい"), std::string::npos) << shown;
 }
@@ -182,8 +209,7 @@ TEST(UiDeathTest, EndOfInputWhileABoxWaitsEndsTheProgramClearly) {
   EXPECT_EXIT(
       {
         posix::ui::SetUser(nullptr);
-        std::istringstream input("");
-        std::cin.rdbuf(input.rdbuf());
+        StandardInput input("");
         MessageBoxA(nullptr, "q", "ゼファ", MB_YESNO);
       },
       testing::ExitedWithCode(3), "standard input ended while the box .* waited for an answer");

@@ -1,0 +1,399 @@
+"""End-to-end runs of the two programs on a scenario's medium and installation.
+
+A scenario (scenarios.py) says what the machine holds before the run (registry
+values, the installed files, the disks of the medium, the Windows version), how
+the person at the screen answers each box, and what must hold afterwards: the
+transcript of every box shown (tests/transcript.md), the installation's files,
+what is left in the temporary directory and which files are registered for
+deletion at the next restart.
+
+A backend sets the machine up and runs the launcher from the medium. The POSIX
+backend below runs our Linux programs in a prefix of their own; a Windows
+backend under Wine runs the Windows programs with the same scenarios and must
+give the same results.
+"""
+
+import difflib
+import os
+import select
+import shutil
+import subprocess
+import time
+from dataclasses import dataclass, field
+from typing import Dict, List, Optional, Tuple, Union
+
+# Files are given as bytes, or as (bytes, time): the time is a FILETIME tick
+# count (100 ns since 1601) for the file's last-write time.
+Content = Union[bytes, Tuple[bytes, int]]
+
+HKLM = "HKEY_LOCAL_MACHINE"
+HKCU = "HKEY_CURRENT_USER"
+UNINSTALL = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+MAKER = "SOFTWARE\\ZEFA\\"
+
+TICKS_PER_SECOND = 10_000_000
+UNIX_EPOCH_TICKS = 116444736000000000
+OLD = UNIX_EPOCH_TICKS + 946684800 * TICKS_PER_SECOND    # 2000-01-01 00:00 UTC
+NEW = UNIX_EPOCH_TICKS + 1262304000 * TICKS_PER_SECOND   # 2010-01-01 00:00 UTC
+NEWER = UNIX_EPOCH_TICKS + 1577836800 * TICKS_PER_SECOND  # 2020-01-01 00:00 UTC
+
+
+@dataclass
+class Insert:
+    """Answer OK to a disk request after putting disk `disk` in the drive."""
+    disk: int
+
+    def __str__(self):
+        return f"insert disk {self.disk}, OK"
+
+
+@dataclass
+class Compressed:
+    """A file stored on the medium in the LZ (SZDD) format."""
+    data: bytes
+    time: int = NEW
+
+
+Answer = Union[str, Insert]
+
+
+@dataclass
+class Scenario:
+    name: str
+    about: str
+    # Registry values: (root, key, value name, value); an int is a REG_DWORD.
+    registry: List[Tuple[str, str, str, Union[str, int]]] = field(default_factory=list)
+    # Files of the machine before the run, by Windows path (C: or another
+    # fixed drive). Directories named with a trailing backslash are made empty.
+    files: Dict[str, Union[Content, Compressed]] = field(default_factory=dict)
+    # The medium: disk number -> {name on the disk: content}. Disk 1 also gets
+    # the two programs and is in the drive when the run starts.
+    disks: Dict[int, Dict[str, Union[Content, Compressed]]] = field(default_factory=dict)
+    drive: str = "D"
+    # Where the launcher is started from: "medium" (the drive's root) or a
+    # Windows folder on C: into which both programs are copied.
+    launch_from: str = "medium"
+    temp_dir: str = "C:\\TEMP"
+    # Set to start the updater itself with this text after its name, instead
+    # of the launcher.
+    command_line: Optional[str] = None
+    # The updater's file as it lies beside the launcher, when not the real one.
+    updater_bytes: Optional[bytes] = None
+    no_updater: bool = False  # the launcher without its updater
+    windows_version: Optional[str] = None  # e.g. "win98" for the Windows 9x family
+    answers: List[Answer] = field(default_factory=list)
+    # What must hold afterwards.
+    transcript: str = ""
+    installation: str = "C:\\Game"
+    tree: Optional[Dict[str, Union[Content, None]]] = None  # every file of the installation
+    temp_files: Optional[List[str]] = None  # names left in the temporary directory
+    removals: List[str] = field(default_factory=list)  # "restart <path>" or "wininit <path>"
+    # Launcher cases where the platform must be made to fail.
+    skip_reason: Dict[str, str] = field(default_factory=dict)  # backend name -> why not there
+
+
+@dataclass
+class Result:
+    transcript: str
+    tree: Dict[str, Tuple[bytes, int]]
+    temp_files: List[str]
+    removals: List[str]
+    notes: List[str]
+
+
+class ScenarioFailure(Exception):
+    pass
+
+
+def data_of(content):
+    if isinstance(content, Compressed):
+        return content.data
+    return content[0] if isinstance(content, tuple) else content
+
+
+def time_of(content):
+    if isinstance(content, Compressed):
+        return content.time
+    return content[1] if isinstance(content, tuple) else None
+
+
+def last_record(transcript: str) -> str:
+    """The box or dialog that waits for an answer: the last record."""
+    starts = [i for i, line in enumerate(transcript.splitlines())
+              if line.startswith("box:") or line.startswith("dialog:")]
+    if not starts:
+        return ""
+    return "\n".join(transcript.splitlines()[starts[-1]:])
+
+
+def check(scenario: Scenario, result: Result) -> List[str]:
+    """Every difference between what the scenario expects and what the run left."""
+    problems = []
+    if result.transcript != scenario.transcript:
+        diff = difflib.unified_diff(scenario.transcript.splitlines(), result.transcript.splitlines(),
+                                    "expected transcript", "actual transcript", lineterm="")
+        problems.append("\n".join(diff))
+    if scenario.tree is not None:
+        expected = {k: v for k, v in scenario.tree.items() if v is not None}
+        for name in sorted(set(expected) | set(result.tree)):
+            if name not in result.tree:
+                problems.append(f"installation: {name} is missing")
+            elif name not in expected:
+                problems.append(f"installation: {name} should not be there")
+            else:
+                data, ticks = result.tree[name]
+                want = expected[name]
+                if data != data_of(want):
+                    problems.append(f"installation: {name} holds {data[:40]!r}... ({len(data)} bytes), "
+                                    f"expected {data_of(want)[:40]!r}... ({len(data_of(want))} bytes)")
+                want_time = time_of(want)
+                # FAT and the like keep two-second times; allow that much.
+                if want_time is not None and abs(ticks - want_time) > 2 * TICKS_PER_SECOND:
+                    problems.append(f"installation: {name} has time {ticks}, expected {want_time}")
+    if scenario.temp_files is not None and sorted(result.temp_files) != sorted(scenario.temp_files):
+        problems.append(f"temporary directory holds {sorted(result.temp_files)}, "
+                        f"expected {sorted(scenario.temp_files)}")
+    if result.removals != scenario.removals:
+        problems.append(f"removals at restart: {result.removals}, expected {scenario.removals}")
+    return problems
+
+
+# ---------------------------------------------------------------------------
+# The registry files of a prefix, in Wine's format.
+
+def reg_escape(text: str) -> str:
+    """Text as Wine writes it: printable ASCII as it is, the rest as UTF-16 units."""
+    out = []
+    units = text.encode("utf-16-le")
+    for i in range(0, len(units), 2):
+        code = int.from_bytes(units[i:i + 2], "little")
+        if chr(code) in '\\"':
+            out.append("\\" + chr(code))
+        elif 0x20 <= code < 0x7F:
+            out.append(chr(code))
+        else:
+            out.append("\\x%04x" % code)
+    return "".join(out)
+
+
+def reg_file(values, root: str) -> str:
+    keys: Dict[str, List[str]] = {}
+    for r, key, name, value in values:
+        if r != root:
+            continue
+        line = ("@" if name == "" else '"%s"' % reg_escape(name)) + "="
+        line += ("dword:%08x" % value) if isinstance(value, int) else '"%s"' % reg_escape(value)
+        keys.setdefault(key, []).append(line)
+    out = ["WINE REGISTRY Version 2", ";; All keys relative to " +
+           ("\\\\Machine" if root == HKLM else "\\\\User\\\\S-1-5-21-0-0-0-1000"), "", "#arch=win32", ""]
+    for key, lines in keys.items():
+        out.append("[%s] 1700000000" % key.replace("\\", "\\\\"))
+        out.append("#time=1d9a0b0c0d0e0f0")
+        out.extend(lines)
+        out.append("")
+    return "\n".join(out) + "\n"
+
+
+# ---------------------------------------------------------------------------
+# The POSIX backend.
+
+class PosixBackend:
+    name = "posix"
+
+    def __init__(self, bin_dir: str, work_dir: str, timeout: float = 60):
+        self.launcher = os.path.join(bin_dir, "launcher", "Orbane")
+        self.updater = os.path.join(bin_dir, "updater", "Tavrix.bin")
+        self.szdd = os.path.join(bin_dir, "tools", "szdd", "szdd")
+        self.work = work_dir
+        self.timeout = timeout
+
+    def compress(self, data: bytes, name: str) -> bytes:
+        src = os.path.join(self.work, "compress.in")
+        dst = os.path.join(self.work, "compress.out")
+        with open(src, "wb") as f:
+            f.write(data)
+        subprocess.run([self.szdd, "compress", src, dst], check=True, stdin=subprocess.DEVNULL)
+        with open(dst, "rb") as f:
+            return f.read()
+
+    # Paths: drive C: is a folder of the prefix, the medium's drive a link to
+    # the disk in it.
+    def host(self, win: str) -> str:
+        drive, rest = win[0].lower(), win[2:].lstrip("\\")
+        base = os.path.join(self.prefix, "dosdevices", drive + ":")
+        return os.path.join(base, *rest.split("\\")) if rest else base
+
+    def windows(self, host: str) -> Optional[str]:
+        host = os.path.realpath(host)
+        for entry in sorted(os.listdir(os.path.join(self.prefix, "dosdevices"))):
+            drive = entry[0]
+            root = os.path.realpath(os.path.join(self.prefix, "dosdevices", drive + ":"))
+            if host == root or host.startswith(root.rstrip("/") + "/"):
+                rest = host[len(root):].strip("/")
+                return drive.upper() + ":\\" + rest.replace("/", "\\")
+        return None
+
+    def put(self, path: str, content, win_name: str):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        data = data_of(content)
+        if isinstance(content, Compressed):
+            data = self.compress(data, win_name)
+        with open(path, "wb") as f:
+            f.write(data)
+        ticks = time_of(content)
+        if ticks is not None:
+            seconds = (ticks - UNIX_EPOCH_TICKS) / TICKS_PER_SECOND
+            os.utime(path, (seconds, seconds))
+
+    def insert(self, disk: int):
+        link = os.path.join(self.prefix, "dosdevices", self.drive + ":")
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(os.path.join(self.prefix, "disks", str(disk)), link)
+
+    def setup(self, s: Scenario):
+        self.prefix = os.path.join(self.work, "prefix")
+        shutil.rmtree(self.prefix, ignore_errors=True)
+        os.makedirs(os.path.join(self.prefix, "dosdevices"))
+        os.makedirs(os.path.join(self.prefix, "drive_c", "windows"))
+        os.symlink("../drive_c", os.path.join(self.prefix, "dosdevices", "c:"))
+        os.symlink("/", os.path.join(self.prefix, "dosdevices", "z:"))
+        self.drive = s.drive.lower()
+        registry = list(s.registry)
+        if s.windows_version:
+            registry.append((HKCU, "Software\\Wine", "Version", s.windows_version))
+        with open(os.path.join(self.prefix, "system.reg"), "w") as f:
+            f.write(reg_file(registry, HKLM))
+        with open(os.path.join(self.prefix, "user.reg"), "w") as f:
+            f.write(reg_file(registry, HKCU))
+        for win, content in s.files.items():
+            if win.endswith("\\"):
+                os.makedirs(self.host(win), exist_ok=True)
+            else:
+                self.put(self.host(win), content, win)
+        os.makedirs(self.host(s.temp_dir), exist_ok=True)
+        for disk, files in s.disks.items():
+            root = os.path.join(self.prefix, "disks", str(disk))
+            os.makedirs(root, exist_ok=True)
+            for name, content in files.items():
+                self.put(os.path.join(root, *name.split("\\")), content, name)
+        os.makedirs(os.path.join(self.prefix, "disks", "1"), exist_ok=True)
+        self.insert(1)
+        if s.launch_from == "medium":
+            folder = os.path.join(self.prefix, "disks", "1")
+        else:
+            folder = self.host(s.launch_from)
+            os.makedirs(folder, exist_ok=True)
+        shutil.copy2(self.launcher, os.path.join(folder, "Orbane"))
+        updater = os.path.join(folder, "Tavrix.bin")
+        if s.no_updater:
+            pass
+        elif s.updater_bytes is None:
+            shutil.copy2(self.updater, updater)
+        else:
+            with open(updater, "wb") as f:
+                f.write(s.updater_bytes)
+        self.launch = os.path.join(folder, "Orbane" if s.command_line is None else "Tavrix.bin")
+        self.transcript_path = os.path.join(self.work, "transcript.txt")
+        if os.path.exists(self.transcript_path):
+            os.remove(self.transcript_path)
+
+    def environment(self, s: Scenario) -> Dict[str, str]:
+        """The programs' environment: the prefix, the temporary directory, the transcript."""
+        env = dict(os.environ)
+        env.update(WINEPREFIX=self.prefix, TMP=self.host(s.temp_dir), ZEFA_TRANSCRIPT=self.transcript_path,
+                   ZEFA_BOOT_ID="e2e-boot", TZ="UTC")
+        env.pop("TEMP", None)
+        if s.command_line is not None:
+            # The exact line a Windows program would be started with.
+            env["ZEFA_COMMAND_LINE"] = self.windows(self.launch) + (" " + s.command_line if s.command_line else "")
+        return env
+
+    def run(self, s: Scenario) -> Result:
+        os.makedirs(self.work, exist_ok=True)
+        self.setup(s)
+        transcript_path = self.transcript_path
+        env = self.environment(s)
+        env.update(LANG="C.UTF-8", LC_ALL="C.UTF-8")
+        notes = []
+        answers = list(s.answers)
+        # The updater outlives the launcher and inherits its standard output:
+        # the end of that output is the end of both.
+        proc = subprocess.Popen([self.launch], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                stderr=subprocess.STDOUT, env=env, cwd=self.work)
+        output = b""
+        deadline = time.monotonic() + self.timeout
+        while True:
+            left = deadline - time.monotonic()
+            if left <= 0:
+                try:  # the updater runs in a session of its own
+                    subprocess.run(["pkill", "-f", os.path.join(self.prefix, "")], check=False)
+                except OSError:
+                    pass
+                proc.kill()
+                raise ScenarioFailure("timed out; output so far:\n" + output.decode(errors="replace"))
+            ready, _, _ = select.select([proc.stdout], [], [], left)
+            if not ready:
+                continue
+            chunk = os.read(proc.stdout.fileno(), 65536)
+            if not chunk:
+                break
+            output += chunk
+            if not output.endswith(b"> "):
+                continue
+            # A box waits for its answer.
+            if not answers:
+                proc.stdin.close()
+                notes.append("a box was left without an answer:\n" + last_record(read_text(transcript_path)))
+                continue
+            answer = answers.pop(0)
+            if isinstance(answer, Insert):
+                self.insert(answer.disk)
+                answer = "ok"
+            proc.stdin.write(answer.encode() + b"\n")
+            proc.stdin.flush()
+        proc.wait()
+        if answers:
+            notes.append(f"answers not asked for: {answers}")
+        self.output = output.decode(errors="replace")
+        # The sanitizers of a test build report on the programs' own output.
+        for alarm in ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:"):
+            if alarm in self.output:
+                notes.append(f"the programs reported '{alarm}'")
+        return Result(transcript=read_text(transcript_path), tree=self.tree(s.installation),
+                      temp_files=sorted(os.listdir(self.host(s.temp_dir))), removals=self.removals(),
+                      notes=notes)
+
+    def tree(self, installation: str):
+        root = self.host(installation)
+        found = {}
+        for folder, _, names in os.walk(root):
+            for name in names:
+                path = os.path.join(folder, name)
+                rel = os.path.relpath(path, root).replace("/", "\\")
+                with open(path, "rb") as f:
+                    data = f.read()
+                ticks = int(os.stat(path).st_mtime_ns // 100) + UNIX_EPOCH_TICKS
+                found[rel] = (data, ticks)
+        return found
+
+    def removals(self) -> List[str]:
+        found = []
+        pending = os.path.join(self.prefix, "pending-deletions")
+        if os.path.exists(pending):
+            for line in read_text(pending).splitlines():
+                boot, _, path = line.partition("\t")
+                found.append("restart " + (self.windows(path) or path))
+        wininit = self.host("C:\\windows\\WININIT.INI")
+        if os.path.exists(wininit):
+            for line in read_text(wininit).splitlines():
+                if line.upper().startswith("NUL="):
+                    found.append("wininit " + line[4:])
+        return found
+
+
+def read_text(path: str) -> str:
+    if not os.path.exists(path):
+        return ""
+    with open(path, "rb") as f:
+        return f.read().decode("utf-8", errors="replace").replace("\r\n", "\n")
