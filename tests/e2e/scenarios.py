@@ -5,7 +5,7 @@ Texts in transcripts are what the programs show, in UTF-8. The common pieces
 helpers at the top, so that each scenario says only what is its own.
 """
 
-from harness import (HKCU, HKLM, MAKER, NEW, NEWER, OLD, UNINSTALL, Compressed, Insert, Scenario)
+from harness import (HKCU, HKLM, MAKER, NEW, NEWER, OLD, UNINSTALL, Authored, Compressed, Insert, Scenario)
 
 APP = "サンプル"
 REG = "SampleGame"
@@ -481,3 +481,55 @@ DEMO = Scenario(
     removals=["restart " + TEMP_COPY])
 
 ALL.append(DEMO)
+
+
+def authored(files, room, *keys):
+    """The medium that mkmedium makes of files for the sample product."""
+    return Authored(files, room, ["--appname", APP, "--registry", REG, *keys])
+
+
+def noise(seed: str, size: int) -> bytes:
+    """Reproducible bytes that no compressor shrinks."""
+    import hashlib
+    out = bytearray()
+    block = seed.encode()
+    while len(out) < size:
+        block = hashlib.sha256(block).digest()
+        out += block
+    return bytes(out[:size])
+
+
+# An update as its maker would make it: mkmedium compresses what shrinks
+# (names end in '_'), keeps the rest plain, splits the movie over both disks
+# and writes the script; the updater installs every file as it was.
+STAGE_NEW = sample_bytes("stage 2.0", 30_000)
+AUTHORED_FILES = {
+    "README.TXT": (README, NEW),
+    "MAIN.EXE": (MAIN_NEW, NEW),
+    "DATA\\STAGE1.DAT": (STAGE_NEW, NEW),
+    "MOVIE.DAT": (b"".join(MOVIE), NEW),
+    "NOISE.BIN": (noise("noise", 5_000), NEW),
+    "データ\\説明書.txt": ("日本語の説明です。\r\n".encode("cp932"), NEW),
+}
+
+ALL.append(Scenario(
+    name="authored_medium",
+    about="a two-disk medium made by mkmedium: compressed, plain, split and Japanese-named files",
+    registry=installed(),
+    files={INSTALL + "\\MAIN.EXE": (MAIN_OLD, OLD),
+           INSTALL + "\\DATA\\STAGE1.DAT": (STAGE_INSTALLED, NEWER),
+           INSTALL + "\\データ\\": b"",
+           INSTALL + "\\SAVE.DAT": (SAVE, NEWER)},
+    # The first disk's 100 000 bytes take the script, DATA\STAGE1.DA_, MAIN.EX_
+    # and the movie's first piece; the rest of the movie and the last three
+    # files go on the second.
+    authored=authored(AUTHORED_FILES, 100_000, "--mode", "NORMAL"),
+    answers=["はい", "はい", Insert(2), "OK", "OK"],
+    transcript=(confirm()
+                + overwrite("STAGE1.DAT", info(len(STAGE_INSTALLED), "2020/1/1 00:00:00"),
+                            info(len(STAGE_NEW), "2010/1/1 00:00:00"), "はい", progress(TITLE, 0, 6))
+                + insert_disk(2, progress(TITLE, 2, 6))
+                + completion(progress(TITLE, 6, 6)) + restart_notice(progress(TITLE, 6, 6))),
+    tree={**{name: content for name, content in AUTHORED_FILES.items()}, "SAVE.DAT": (SAVE, NEWER)},
+    temp_files=["Tavrix.bin"],
+    removals=["restart " + TEMP_COPY]))
