@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -129,6 +130,22 @@ class CappedOutput : public szdd::Output {
   bool over_ = false;
 };
 
+// Tells how far a compression has read, for the progress line.
+class CountingInput : public szdd::Input {
+ public:
+  CountingInput(szdd::Input& in, const std::function<void(uint64_t)>& tell) : in_(in), tell_(tell) {}
+  ptrdiff_t Read(void* buffer, size_t size) override {
+    ptrdiff_t n = in_.Read(buffer, size);
+    if (n > 0) tell_(done_ += uint64_t(n));
+    return n;
+  }
+
+ private:
+  szdd::Input& in_;
+  const std::function<void(uint64_t)>& tell_;
+  uint64_t done_ = 0;
+};
+
 class Builder {
  public:
   Builder(const BuildOptions& options, Progress& progress) : o_(options), progress_(progress) {}
@@ -219,9 +236,11 @@ class Builder {
   // Compresses [offset, offset + length) of s into the new file path. The
   // stored size, or -1 (and no file) when it would pass cap bytes.
   int64_t CompressRange(const Source& s, int fd, uint64_t offset, uint64_t length, uint8_t missing,
-                        const std::string& path, uint64_t cap) {
+                        const std::string& path, uint64_t cap,
+                        const std::function<void(uint64_t)>& tell = [](uint64_t) {}) {
     Fd out(CreateFile(path));
-    RangeInput input(fd, offset, length);
+    RangeInput range(fd, offset, length);
+    CountingInput input(range, tell);
     szdd::FdOutput file(out.get());
     CappedOutput capped(file, cap);
     if (!compressor_) compressor_.reset(new szdd::Compressor);
@@ -233,7 +252,7 @@ class Builder {
     }
     switch (status) {
       case szdd::Status::kOk: break;
-      case szdd::Status::kReadError: throw SystemFailure("cannot read", s.host, input.error());
+      case szdd::Status::kReadError: throw SystemFailure("cannot read", s.host, range.error());
       case szdd::Status::kWriteError: throw SystemFailure("cannot write", path, file.error());
       default: throw Failure(s.host + " changed while it was read");
     }
@@ -248,8 +267,12 @@ class Builder {
   void Compress() {
     for (size_t i = 0; i < sources_.size(); ++i) {
       Source& s = sources_[i];
-      progress_.Show("compressing " + std::to_string(i + 1) + "/" + std::to_string(sources_.size()) + " " +
-                     Readable(s.name));
+      std::string what =
+          "compressing " + std::to_string(i + 1) + "/" + std::to_string(sources_.size()) + " " + Readable(s.name);
+      progress_.Show(what);
+      std::function<void(uint64_t)> tell = [&](uint64_t done) {
+        progress_.Show(what + " " + std::to_string(done * 100 / std::max<uint64_t>(s.size, 1)) + "%");
+      };
       bool forced = s.name.back() == '_';
       s.stored = s.name;
       s.storedSize = s.size;
@@ -258,7 +281,7 @@ class Builder {
       std::string stored = CompressedName(s.name, &missing);
       std::string staged = work_ + "/" + std::to_string(i);
       Fd in(OpenRead(s.host));
-      int64_t size = CompressRange(s, in.get(), 0, s.size, missing, staged, forced ? UINT64_MAX : s.size - 1);
+      int64_t size = CompressRange(s, in.get(), 0, s.size, missing, staged, forced ? UINT64_MAX : s.size - 1, tell);
       if (size < 0) continue;
       s.compressed = true;
       s.stored = stored;
