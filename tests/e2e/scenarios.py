@@ -462,6 +462,18 @@ def noise(seed: str, size: int) -> bytes:
     return bytes(out[:size])
 
 
+def two_disk_run(answer, entries):
+    """The boxes of a run of a two-disk medium made by mkmedium: the first entry
+    is DATA\\STAGE1.DAT, older than the installed one (answered with answer),
+    and the third one's second piece asks for disk 2."""
+    done = progress(TITLE, entries, entries)
+    return (confirm()
+            + overwrite("STAGE1.DAT", info(len(STAGE_INSTALLED), "2020/1/1 00:00:00"),
+                        info(len(STAGE_NEW), "2010/1/1 00:00:00"), answer, progress(TITLE, 0, entries))
+            + insert_disk(2, progress(TITLE, 2, entries))
+            + completion(done) + restart_notice(done))
+
+
 # The sample product of `make demo`: an installation with one file newer than
 # the update's, and the update's medium as mkmedium makes it of the new files:
 # two disks with plain, compressed and split files.
@@ -487,11 +499,7 @@ DEMO = Scenario(
     # rest of the movie, README.TXT and SOUND\BGM.DA_.
     authored=authored(DEMO_FILES, 150_000),
     answers=["はい", "いいえ", Insert(2), "OK", "OK"],
-    transcript=(confirm()
-                + overwrite("STAGE1.DAT", info(len(STAGE_INSTALLED), "2020/1/1 00:00:00"),
-                            info(len(STAGE_NEW), "2010/1/1 00:00:00"), "いいえ", progress(TITLE, 0, 5))
-                + insert_disk(2, progress(TITLE, 2, 5))
-                + completion(progress(TITLE, 5, 5)) + restart_notice(progress(TITLE, 5, 5))),
+    transcript=two_disk_run("いいえ", 5),
     tree={**DEMO_FILES,
           "DATA\\STAGE1.DAT": (STAGE_INSTALLED, NEWER),
           "SAVE\\SLOT1.SAV": (b"the player's saved game", NEWER)},
@@ -526,11 +534,7 @@ ALL.append(Scenario(
     # files go on the second.
     authored=authored(AUTHORED_FILES, 100_000, "--mode", "NORMAL"),
     answers=["はい", "はい", Insert(2), "OK", "OK"],
-    transcript=(confirm()
-                + overwrite("STAGE1.DAT", info(len(STAGE_INSTALLED), "2020/1/1 00:00:00"),
-                            info(len(STAGE_NEW), "2010/1/1 00:00:00"), "はい", progress(TITLE, 0, 6))
-                + insert_disk(2, progress(TITLE, 2, 6))
-                + completion(progress(TITLE, 6, 6)) + restart_notice(progress(TITLE, 6, 6))),
+    transcript=two_disk_run("はい", 6),
     tree={**AUTHORED_FILES, "SAVE.DAT": (SAVE, NEWER)},
     temp_files=["Tavrix.bin"],
     removals=["restart " + TEMP_COPY]))
