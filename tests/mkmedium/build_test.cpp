@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "host_files.h"
@@ -292,6 +294,54 @@ TEST_F(MediumTest, TheCommandIsQuietWhenAskedAndDrawsNoProgressOffATerminal) {
                 &out),
             2);
   EXPECT_NE(out.find("unknown disk size 3M"), std::string::npos) << out;
+}
+
+}  // namespace
+
+namespace {
+
+// An interrupt in the middle of a build: the work begun is removed, the old
+// medium stays, and the status says it failed.
+TEST_F(MediumTest, AnInterruptedBuildLeavesNothingBehind) {
+  AddFile("A.TXT", "old");
+  Build();
+  AddFile("BIG.DAT", Text(30 << 20));
+  std::string program = MKMEDIUM_PROGRAM;
+  std::vector<std::string> args{program, "build", "--quiet", "--force", "--appname", "App", "--registry", "Reg",
+                                "--disk-size", "650M", "--orbane", Path("Orbane"), "--tavrix", Path("Tavrix.bin"),
+                                Path("files"), Path("out")};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  ASSERT_GT(pid, 0);
+  // Once the work has begun beside the medium, interrupt it.
+  bool begun = false;
+  for (int i = 0; i < 3000 && !begun; ++i) {
+    std::string listing;
+    FILE* p = popen(("ls -A '" + Path("") + "'").c_str(), "r");
+    char buf[4096];
+    while (size_t n = fread(buf, 1, sizeof buf, p)) listing.append(buf, n);
+    pclose(p);
+    begun = listing.find(".out.partial-") != std::string::npos;
+    if (!begun) usleep(10000);
+  }
+  ASSERT_TRUE(begun);
+  kill(pid, SIGINT);
+  int status;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 3);
+  EXPECT_EQ(Read("out/disk1/A.TXT"), "old");
+  FILE* p = popen(("ls -A '" + Path("") + "'").c_str(), "r");
+  char buf[4096] = {};
+  fread(buf, 1, sizeof buf - 1, p);
+  pclose(p);
+  EXPECT_EQ(std::string(buf), "Orbane\nTavrix.bin\nfiles\nout\n");
 }
 
 }  // namespace

@@ -81,22 +81,6 @@ TEST(Naming, NamesThatCannotServeAreRefusedWithTheReason) {
   }
 }
 
-TEST(Naming, LabelNames) {
-  EXPECT_TRUE(mkmedium::IsLabelName("disk1.fix"));
-  EXPECT_TRUE(mkmedium::IsLabelName("DISK12.FIX"));
-  EXPECT_FALSE(mkmedium::IsLabelName("disk.fix"));
-  EXPECT_FALSE(mkmedium::IsLabelName("disk1a.fix"));
-  EXPECT_FALSE(mkmedium::IsLabelName("data\\disk1.fix"));
-}
-
-TEST(ScriptText, EntryLinesNameTheDestinationWhereItDiffers) {
-  using mkmedium::Piece;
-  EXPECT_EQ(mkmedium::EntryLine("README", "README", {Piece{1, "README", 0, 5, 5}}), "1:README");
-  EXPECT_EQ(mkmedium::EntryLine("MAIN.EXE", "MAIN.EX_", {Piece{2, "MAIN.EX_", 0, 5, 5}}), "2:MAIN.EX_>MAIN.EXE");
-  EXPECT_EQ(mkmedium::EntryLine("M.DAT", "M.DAT", {Piece{2, "M.DAT1", 0, 5, 5}, Piece{3, "M.DAT2", 5, 5, 5}}),
-            "2+3:M.DAT>M.DAT");
-}
-
 TEST(ScriptText, KeyValuesTheUpdaterWouldReadOtherwiseAreRefused) {
   std::vector<std::string> lines;
   std::string why;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <ftw.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +12,24 @@
 #include <vector>
 
 namespace mkmedium {
+namespace {
+
+volatile sig_atomic_t interrupted = 0;
+
+void OnSignal(int) { interrupted = 1; }
+
+}  // namespace
+
+void CatchInterrupts() {
+  struct sigaction sa = {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
+}
+
+void CheckInterrupt() {
+  if (interrupted) throw Failure("interrupted; what was begun is removed, nothing else was changed");
+}
 
 Failure SystemFailure(const std::string& what, const std::string& path, int err) {
   return Failure(what + " " + path + ": " + std::strerror(err));
@@ -59,6 +78,7 @@ void CopyRange(int in, const std::string& inPath, uint64_t offset, uint64_t leng
   std::vector<char> buffer(1 << 20);
   RangeInput input(in, offset, length);
   while (length > 0) {
+    CheckInterrupt();
     ptrdiff_t n = input.Read(buffer.data(), buffer.size());
     if (n < 0) throw SystemFailure("cannot read", inPath, input.error());
     if (n == 0) throw Failure(inPath + " became shorter while it was read");

@@ -18,6 +18,12 @@ class Failure : public std::runtime_error {
   explicit Failure(const std::string& text) : std::runtime_error(text) {}
 };
 
+// Makes SIGINT, SIGTERM and SIGHUP end the work in hand by a Failure at the
+// next step (CheckInterrupt), so that what was begun is removed on the way out.
+void CatchInterrupts();
+// Raises Failure when such a signal came.
+void CheckInterrupt();
+
 // "what path: the system's reason".
 Failure SystemFailure(const std::string& what, const std::string& path, int err);
 

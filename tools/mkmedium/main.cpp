@@ -216,6 +216,7 @@ int Image(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   std::string command = argc > 1 ? argv[1] : "";
+  CatchInterrupts();
   try {
     if (command == "build") return Build(argc, argv);
     if (command == "check") return Check(argc, argv);

@@ -135,6 +135,7 @@ class CountingInput : public szdd::Input {
  public:
   CountingInput(szdd::Input& in, const std::function<void(uint64_t)>& tell) : in_(in), tell_(tell) {}
   ptrdiff_t Read(void* buffer, size_t size) override {
+    CheckInterrupt();
     ptrdiff_t n = in_.Read(buffer, size);
     if (n > 0) tell_(done_ += uint64_t(n));
     return n;

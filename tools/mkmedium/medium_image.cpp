@@ -66,6 +66,7 @@ void RunTool(const std::vector<std::string>& argv, const std::string& what) {
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    CheckInterrupt();  // the tool got the same signal from the terminal
     while (!printed.empty() && printed.back() == '\n') printed.pop_back();
     throw Failure(what + ": " + argv[0] + " failed" + (printed.empty() ? "" : ":\n" + printed));
   }
