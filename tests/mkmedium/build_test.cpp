@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sstream>
+
 #include "host_files.h"
 #include "medium_check.h"
 #include "medium_fixture.h"
@@ -19,10 +21,8 @@ using Strings = std::vector<std::string>;
 // The bytes of every file in a disk folder, labels and all.
 uint64_t DiskBytes(const std::string& folder) {
   uint64_t total = 0;
-  std::string command = "find '" + folder + "' -type f -printf '%s\\n'";
-  FILE* p = popen(command.c_str(), "r");
-  for (unsigned long long n; fscanf(p, "%llu", &n) == 1;) total += n;
-  pclose(p);
+  std::istringstream sizes(CommandOutput("find '" + folder + "' -type f -printf '%s\\n'"));
+  for (uint64_t n; sizes >> n;) total += n;
   return total;
 }
 
@@ -231,11 +231,7 @@ TEST_F(MediumTest, AFailedBuildLeavesTheOldMediumAsItWas) {
   std::string listing;
   Run({"check", "--quiet", Path("out")}, &listing);
   EXPECT_EQ(listing, "");
-  FILE* p = popen(("ls -A '" + Path("") + "'").c_str(), "r");
-  char buf[4096] = {};
-  fread(buf, 1, sizeof buf - 1, p);
-  pclose(p);
-  EXPECT_EQ(std::string(buf), "Orbane\nTavrix.bin\nfiles\nout\n");
+  EXPECT_EQ(Listing(), "Orbane\nTavrix.bin\nfiles\nout\n");
 }
 
 TEST_F(MediumTest, TheMediumAndTheFilesMustNotHoldEachOther) {
@@ -322,12 +318,7 @@ TEST_F(MediumTest, AnInterruptedBuildLeavesNothingBehind) {
   // Once the work has begun beside the medium, interrupt it.
   bool begun = false;
   for (int i = 0; i < 3000 && !begun; ++i) {
-    std::string listing;
-    FILE* p = popen(("ls -A '" + Path("") + "'").c_str(), "r");
-    char buf[4096];
-    while (size_t n = fread(buf, 1, sizeof buf, p)) listing.append(buf, n);
-    pclose(p);
-    begun = listing.find(".out.partial-") != std::string::npos;
+    begun = Listing().find(".out.partial-") != std::string::npos;
     if (!begun) usleep(10000);
   }
   ASSERT_TRUE(begun);
@@ -337,11 +328,7 @@ TEST_F(MediumTest, AnInterruptedBuildLeavesNothingBehind) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 3);
   EXPECT_EQ(Read("out/disk1/A.TXT"), "old");
-  FILE* p = popen(("ls -A '" + Path("") + "'").c_str(), "r");
-  char buf[4096] = {};
-  fread(buf, 1, sizeof buf - 1, p);
-  pclose(p);
-  EXPECT_EQ(std::string(buf), "Orbane\nTavrix.bin\nfiles\nout\n");
+  EXPECT_EQ(Listing(), "Orbane\nTavrix.bin\nfiles\nout\n");
 }
 
 }  // namespace

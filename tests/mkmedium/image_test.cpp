@@ -9,18 +9,9 @@
 
 namespace {
 
-std::string Output(const std::string& command) {
-  FILE* p = popen((command + " 2>&1").c_str(), "r");
-  std::string text;
-  char buf[4096];
-  while (size_t n = fread(buf, 1, sizeof buf, p)) text.append(buf, n);
-  pclose(p);
-  return text;
-}
-
 // Whether two folders hold the same files with the same bytes.
 std::string Differences(const std::string& a, const std::string& b) {
-  return Output("diff -r '" + a + "' '" + b + "'");
+  return CommandOutput("diff -r '" + a + "' '" + b + "'");
 }
 
 class ImageTest : public MediumTest {
@@ -51,15 +42,15 @@ TEST_F(ImageTest, FloppiesFilledToTheLastClusterAsTheLayoutCounted) {
   ASSERT_EQ(images.size(), 2u);
   EXPECT_EQ(images[0], Path("out") + "/disk1.img");
   // mtools finds the first disk exactly full and the second with the room counted.
-  EXPECT_NE(Output("mdir -i '" + images[0] + "' ::").find(" 0 bytes free"), std::string::npos);
+  EXPECT_NE(CommandOutput("mdir -i '" + images[0] + "' ::").find(" 0 bytes free"), std::string::npos);
   // mdir groups the digits by three with blanks.
   std::string free2 = std::to_string(r.freeBytes[1]);
   for (size_t at = free2.size(); at > 3; at -= 3) free2.insert(at - 3, " ");
-  EXPECT_NE(Output("mdir -i '" + images[1] + "' ::").find(free2 + " bytes free"), std::string::npos) << free2;
+  EXPECT_NE(CommandOutput("mdir -i '" + images[1] + "' ::").find(free2 + " bytes free"), std::string::npos) << free2;
   for (int d = 1; d <= 2; ++d) {
     std::string back = Path("back" + std::to_string(d));
     mkmedium::MakeFolders(back);
-    std::string copied = Output("mcopy -s -m -n -i '" + images[size_t(d - 1)] + "' '::*' '" + back + "'");
+    std::string copied = CommandOutput("mcopy -s -m -n -i '" + images[size_t(d - 1)] + "' '::*' '" + back + "'");
     EXPECT_EQ(Differences(Path("out/disk" + std::to_string(d)), back), "") << copied;
   }
   // A second run replaces nothing unless told to.
@@ -93,11 +84,11 @@ TEST_F(ImageTest, ACdImageHoldsTheDiskWithItsNames) {
   ASSERT_EQ(images.size(), 1u);
   EXPECT_EQ(images[0], Path("out") + "/disk1.iso");
   // Joliet keeps the names as Windows reads them from a CD.
-  std::string joliet = Output("xorriso -read_fs norock -indev '" + images[0] + "' -find / -type f");
+  std::string joliet = CommandOutput("xorriso -read_fs norock -indev '" + images[0] + "' -find / -type f");
   EXPECT_NE(joliet.find("'/Read Me First.tx_'"), std::string::npos) << joliet;
   EXPECT_NE(joliet.find(u8"'/サブ/説明書.txt'"), std::string::npos) << joliet;
   std::string back = Path("back");
-  Output("xorriso -osirrox on -indev '" + images[0] + "' -extract / '" + back + "'");
+  CommandOutput("xorriso -osirrox on -indev '" + images[0] + "' -extract / '" + back + "'");
   EXPECT_EQ(Differences(Path("out/disk1"), back), "");
 }
 

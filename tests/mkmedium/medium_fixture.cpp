@@ -90,11 +90,11 @@ std::string MediumTest::Content(const std::string& rel) const {
   return std::string(out.bytes().begin(), out.bytes().end());
 }
 
-int MediumTest::Run(const std::vector<std::string>& args, std::string* out) const {
-  std::string command = MKMEDIUM_PROGRAM;
-  for (const std::string& a : args) command += " '" + a + "'";
-  command += " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
+namespace {
+
+// Runs command in a shell; its output, errors too, into out.
+int Shell(const std::string& command, std::string* out) {
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
   if (!pipe) return -1;
   std::string text;
   char buf[4096];
@@ -102,6 +102,22 @@ int MediumTest::Run(const std::vector<std::string>& args, std::string* out) cons
   int status = pclose(pipe);
   if (out) *out = text;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+int MediumTest::Run(const std::vector<std::string>& args, std::string* out) const {
+  std::string command = MKMEDIUM_PROGRAM;
+  for (const std::string& a : args) command += " '" + a + "'";
+  return Shell(command, out);
+}
+
+std::string MediumTest::Listing() const { return CommandOutput("ls -A '" + Path("") + "'"); }
+
+std::string CommandOutput(const std::string& command) {
+  std::string out;
+  Shell(command, &out);
+  return out;
 }
 
 std::string Text(size_t size, unsigned seed) {

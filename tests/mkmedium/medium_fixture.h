@@ -34,9 +34,15 @@ class MediumTest : public ::testing::Test {
   // in out.
   int Run(const std::vector<std::string>& args, std::string* out = nullptr) const;
 
+  // The names in the sandbox's root, one a line, dot files too.
+  std::string Listing() const;
+
   Sandbox box;
   mkmedium::BuildOptions options;
 };
+
+// What a shell command prints, its errors too.
+std::string CommandOutput(const std::string& command);
 
 // Deterministic samples: text that compresses well, and random bytes that do not.
 std::string Text(size_t size, unsigned seed = 1);
