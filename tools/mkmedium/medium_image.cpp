@@ -139,7 +139,9 @@ std::vector<std::string> MakeImages(const ImageOptions& options, Progress& progr
   // disk folder given by itself; never into a disk, which they copy.
   std::string output = options.output;
   if (output.empty())
-    output = folders.size() == 1 && folders[0] == RealPath(options.medium) ? folders[0] + "/.." : options.medium;
+    output = folders.size() == 1 && folders[0] == RealPath(options.medium)
+                 ? folders[0].substr(0, std::max<size_t>(folders[0].rfind('/'), 1))
+                 : options.medium;
   MakeFolders(output);
   for (const std::string& f : folders)
     if (Within(RealPath(output), f))
