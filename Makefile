@@ -14,7 +14,7 @@ test: unit fuzz
 demo:
 	sh scripts/deps.sh build
 	cmake -S . -B $(BUILD)/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEFA_TESTS=OFF
-	cmake --build $(BUILD)/release -j $(JOBS) --target orbane tavrix szdd
+	cmake --build $(BUILD)/release -j $(JOBS) --target orbane tavrix szdd mkmedium
 	python3 scripts/demo.py --bin-dir $(BUILD)/release --work $(BUILD)/demo
 
 unit:

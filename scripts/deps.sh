@@ -4,7 +4,7 @@
 set -eu
 
 build="cmake ninja-build g++ make locales python3"
-test="$build libgtest-dev googletest clang libclang-rt-14-dev libmspack-dev mscompress"
+test="$build libgtest-dev googletest clang libclang-rt-14-dev libmspack-dev mscompress mtools xorriso"
 bench="$build libmspack-dev mscompress"
 
 eval "pkgs=\${$1}"
