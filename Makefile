@@ -17,7 +17,7 @@ test: unit fuzz windows
 demo:
 	sh scripts/deps.sh build
 	cmake -S . -B $(BUILD)/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEFA_TESTS=OFF
-	cmake --build $(BUILD)/release -j $(JOBS) --target orbane tavrix szdd
+	cmake --build $(BUILD)/release -j $(JOBS) --target orbane tavrix szdd mkmedium
 	python3 scripts/demo.py --bin-dir $(BUILD)/release --work $(BUILD)/demo
 
 unit:
@@ -46,11 +46,11 @@ win32:
 
 # The same sources for 64-bit Windows, whose tests run under wine64 in a fresh
 # prefix with a virtual display (scripts/wine-session.sh). The end-to-end
-# media are compressed with the host's szdd tool, built in $(BUILD)/host.
+# media are made with the host's szdd and mkmedium, built in $(BUILD)/host.
 win64:
 	sh scripts/deps.sh windows
 	cmake -S . -B $(BUILD)/host -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEFA_TESTS=OFF
-	cmake --build $(BUILD)/host -j $(JOBS) --target szdd
+	cmake --build $(BUILD)/host -j $(JOBS) --target szdd mkmedium
 	cmake -S . -B $(BUILD)/win64 -G Ninja -DCMAKE_BUILD_TYPE=$(WINDOWS_BUILD_TYPE) \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake -DZEFA_MEDIUM_PROGRAMS=$(CURDIR)/$(BUILD)/win32 \
 	  -DZEFA_HOST_TOOLS=$(CURDIR)/$(BUILD)/host

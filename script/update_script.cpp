@@ -6,6 +6,7 @@
 #include "foundation/paths.h"
 #include "foundation/process_values.h"
 #include "foundation/text.h"
+#include "script_errors.h"
 
 namespace {
 
@@ -51,10 +52,10 @@ void UpdateScript::ParseLine(const char* line) {
     else if (fields.KeyIs("MODE"))
       mode = lstrcmpiA(fields.Field(1), "NORMAL") == 0 ? 0 : 1;
     else
-      throw Exception("情報ファイルがおかしい");
+      throw Exception(script_error::kUnknownKey);
     return;
   }
-  if (entryCount == kMaxEntries) throw Exception("ファイルが多すぎる");
+  if (entryCount == kMaxEntries) throw Exception(script_error::kTooManyFiles);
   bool hasDestination = fields.Split(line, ">") >= 2;
   entries[entryCount] = new UpdateEntry(fields.Field(0), hasDestination ? fields.Field(1) : nullptr);
   ++entryCount;

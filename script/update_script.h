@@ -19,6 +19,13 @@ class UpdateScript {
   // that line stays in the record.
   void Load(const char* fileName);
 
+  // Takes one line, its line end removed, that is neither empty nor a
+  // comment, as Load takes it: a key line sets its field, an entry line adds
+  // an entry. Raises Exception with the script error's message. Load calls it
+  // for each line; a tool that checks a script calls it line by line to go on
+  // past an error.
+  void ParseLine(const char* line);
+
   char* appName;       // APPNAME, or null
   char* registryName;  // REGISTRY, or null
   char* kitValueName;  // GARMOREGISTRY, or null
@@ -26,8 +33,6 @@ class UpdateScript {
   UpdateEntry* entries[kMaxEntries];
   int entryCount;
 
- private:
-  void ParseLine(const char* line);
 };
 
 // Walks the entries of a script, first to last.

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""The demo: a sample product, installed, and its update medium of three disks.
+"""The demo: a sample product, installed, and its update medium of two disks.
 
     demo.py --bin-dir BUILD --work DIR
 
 Makes a machine of its own under DIR (a prefix with its registry, drive C:
-with the installation, the medium's disks), then runs the launcher from the
+with the installation, the medium's disks as mkmedium makes them of the
+update's files), then runs the launcher from the
 medium in this terminal. When the updater asks for the next disk, the demo
 puts it in the drive before you answer. Without a terminal the demo answers
 by itself, as the end-to-end test of the same machine does.
@@ -39,9 +40,14 @@ def show_machine(backend, s):
     print("The demo's machine, made afresh in", backend.work)
     print(f"  registry: HKLM\\{harness.UNINSTALL}{scenarios.REG}  UninstallString = {scenarios.UNINSTALL_STRING}")
     show_installation(backend, s, "  the installed product (DATA\\STAGE1.DAT is newer than the update's copy):")
-    for disk in sorted(s.disks):
-        names = ", ".join(sorted(s.disks[disk]))
-        print(f"  disk {disk}: {names}")
+    print("  the medium, made by mkmedium of the update's files:")
+    disks = os.path.join(backend.prefix, "disks")
+    for disk in sorted(os.listdir(disks), key=int):
+        names = []
+        for folder, _, files in os.walk(os.path.join(disks, disk)):
+            rel = os.path.relpath(folder, os.path.join(disks, disk))
+            names += [name if rel == "." else rel.replace("/", "\\") + "\\" + name for name in files]
+        print(f"    disk {disk}: {', '.join(sorted(names))}")
     print(f"  disk 1 is in drive {s.drive}:, the temporary directory is {s.temp_dir}")
     print()
 

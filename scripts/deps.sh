@@ -4,7 +4,7 @@
 set -eu
 
 build="cmake ninja-build g++ make locales python3"
-test="$build libgtest-dev googletest clang libclang-rt-14-dev libmspack-dev mscompress"
+test="$build libgtest-dev googletest clang libclang-rt-14-dev libmspack-dev mscompress mtools xorriso"
 # The Windows build: MinGW-w64 for both architectures, GoogleTest's sources,
 # and Wine to run the tests. Only the 64-bit Wine: the kernel here runs no
 # 32-bit programs, so wine32 would be of no use. Xvfb gives Wine a display,

@@ -58,6 +58,22 @@ Answer = Union[str, Insert]
 
 
 @dataclass
+class Authored:
+    """A medium that mkmedium builds, as the product's maker would, from the
+    update's files (by their names in the installation, with their times),
+    the script's keys (mkmedium's arguments: --appname, --registry, ...) and
+    the programs under test.
+
+    Every disk holds `room` bytes beyond the two programs, so that the layout
+    (what lies on which disk) is the same for every build of the programs: the
+    first disk keeps `room` for the script and the files, the others hold
+    more than that."""
+    files: Dict[str, Content]
+    room: int
+    keys: List[str]
+
+
+@dataclass
 class Scenario:
     name: str
     about: str
@@ -69,6 +85,8 @@ class Scenario:
     # The medium: disk number -> {name on the disk: content}. Disk 1 also gets
     # the two programs and is in the drive when the run starts.
     disks: Dict[int, Dict[str, Union[Content, Compressed]]] = field(default_factory=dict)
+    # Or the medium that mkmedium makes; its disks join those above.
+    authored: Optional[Authored] = None
     drive: str = "D"
     # Where the launcher is started from: "medium" (the drive's root) or a
     # Windows folder on C: into which both programs are copied.
@@ -204,6 +222,7 @@ class PosixBackend:
         self.launcher = os.path.join(bin_dir, "launcher", "Orbane")
         self.updater = os.path.join(bin_dir, "updater", "Tavrix.bin")
         self.szdd = os.path.join(bin_dir, "tools", "szdd", "szdd")
+        self.mkmedium = os.path.join(bin_dir, "tools", "mkmedium", "mkmedium")
         self.work = work_dir
         self.timeout = timeout
 
@@ -245,6 +264,25 @@ class PosixBackend:
             seconds = (ticks - UNIX_EPOCH_TICKS) / TICKS_PER_SECOND
             os.utime(path, (seconds, seconds))
 
+    def author(self, s: Scenario):
+        """Builds the scenario's medium with mkmedium into the disks' folders."""
+        a = s.authored
+        files = os.path.join(self.work, "update")
+        out = os.path.join(self.work, "medium")
+        shutil.rmtree(files, ignore_errors=True)
+        shutil.rmtree(out, ignore_errors=True)
+        for name, content in a.files.items():
+            self.put(os.path.join(files, *name.split("\\")), content, name)
+        size = os.path.getsize(self.launcher) + os.path.getsize(self.updater) + a.room
+        env = dict(os.environ, WINEPREFIX=self.prefix)
+        done = subprocess.run([self.mkmedium, "build", "--quiet", "--disk-size", str(size), "--orbane",
+                               self.launcher, "--tavrix", self.updater] + a.keys + [files, out], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, env=env)
+        if done.returncode != 0:
+            raise ScenarioFailure("mkmedium build failed:\n" + done.stdout.decode(errors="replace"))
+        for entry in os.listdir(out):
+            os.rename(os.path.join(out, entry), os.path.join(self.prefix, "disks", entry[len("disk"):]))
+
     def insert(self, disk: int):
         link = os.path.join(self.prefix, "dosdevices", self.drive + ":")
         if os.path.lexists(link):
@@ -272,6 +310,9 @@ class PosixBackend:
             else:
                 self.put(self.host(win), content, win)
         os.makedirs(self.host(s.temp_dir), exist_ok=True)
+        os.makedirs(os.path.join(self.prefix, "disks"))
+        if s.authored:
+            self.author(s)
         for disk, files in s.disks.items():
             root = os.path.join(self.prefix, "disks", str(disk))
             os.makedirs(root, exist_ok=True)
@@ -326,7 +367,10 @@ class PosixBackend:
         while True:
             left = deadline - time.monotonic()
             if left <= 0:
-                subprocess.run(["pkill", "-f", os.path.join(self.prefix, "")], check=False)
+                try:  # the updater runs in a session of its own
+                    subprocess.run(["pkill", "-f", os.path.join(self.prefix, "")], check=False)
+                except OSError:
+                    pass
                 proc.kill()
                 raise ScenarioFailure("timed out; output so far:\n" + output.decode(errors="replace"))
             ready, _, _ = select.select([proc.stdout], [], [], left)
@@ -353,6 +397,10 @@ class PosixBackend:
         if answers:
             notes.append(f"answers not asked for: {answers}")
         self.output = output.decode(errors="replace")
+        # The sanitizers of a test build report on the programs' own output.
+        for alarm in ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:"):
+            if alarm in self.output:
+                notes.append(f"the programs reported '{alarm}'")
         return Result(transcript=read_text(transcript_path), tree=self.tree(s.installation),
                       temp_files=sorted(os.listdir(self.host(s.temp_dir))), removals=self.removals(),
                       notes=notes)

@@ -5,7 +5,7 @@ Texts in transcripts are what the programs show, in UTF-8. The common pieces
 helpers at the top, so that each scenario says only what is its own.
 """
 
-from harness import (HKCU, HKLM, MAKER, NEW, NEWER, OLD, UNINSTALL, Compressed, Insert, Scenario)
+from harness import (HKCU, HKLM, MAKER, NEW, NEWER, OLD, UNINSTALL, Authored, Compressed, Insert, Scenario)
 
 APP = "サンプル"
 REG = "SampleGame"
@@ -446,9 +446,48 @@ def sample_bytes(seed: str, size: int) -> bytes:
 
 MOVIE = [sample_bytes(f"movie{i}", 120_000) for i in (1, 2, 3)]
 STAGE_INSTALLED = sample_bytes("stage, patched by the player", 30_000)
+STAGE_NEW = sample_bytes("stage 2.0", 30_000)
 
-# The sample product of `make demo`: three disks with plain, compressed and
-# split files, and an installation with one file newer than the update's.
+
+def authored(files, room, *keys):
+    """The medium that mkmedium makes of files for the sample product."""
+    return Authored(files, room, ["--appname", APP, "--registry", REG, *keys])
+
+
+def noise(seed: str, size: int) -> bytes:
+    """Reproducible bytes that no compressor shrinks."""
+    import hashlib
+    out = bytearray()
+    block = seed.encode()
+    while len(out) < size:
+        block = hashlib.sha256(block).digest()
+        out += block
+    return bytes(out[:size])
+
+
+def two_disk_run(answer, entries):
+    """The boxes of a run of a two-disk medium made by mkmedium: the first entry
+    is DATA\\STAGE1.DAT, older than the installed one (answered with answer),
+    and the third one's second piece asks for disk 2."""
+    done = progress(TITLE, entries, entries)
+    return (confirm()
+            + overwrite("STAGE1.DAT", info(len(STAGE_INSTALLED), "2020/1/1 00:00:00"),
+                        info(len(STAGE_NEW), "2010/1/1 00:00:00"), answer, progress(TITLE, 0, entries))
+            + insert_disk(2, progress(TITLE, 2, entries))
+            + completion(done) + restart_notice(done))
+
+
+# The sample product of `make demo`: an installation with one file newer than
+# the update's, and the update's medium as mkmedium makes it of the new files:
+# two disks with plain, compressed and split files.
+DEMO_FILES = {
+    "README.TXT": ("サンプル 2.0 のアップデートです。\r\n".encode("cp932"), NEW),
+    "MAIN.EXE": (sample_bytes("main 2.0", 80_000), NEW),
+    "DATA\\STAGE1.DAT": (STAGE_NEW, NEW),
+    "MOVIE.DAT": (b"".join(MOVIE), NEW),
+    "SOUND\\BGM.DAT": (sample_bytes("bgm 2.0", 40_000), NEW),
+}
+
 DEMO = Scenario(
     name="demo",
     about="the demo's medium and installation, answered as a careful person would",
@@ -458,29 +497,47 @@ DEMO = Scenario(
            INSTALL + "\\MOVIE.DAT": (b"".join(MOVIE[:2]), OLD),
            INSTALL + "\\SOUND\\BGM.DAT": (sample_bytes("bgm 1.0", 20_000), OLD),
            INSTALL + "\\SAVE\\SLOT1.SAV": (b"the player's saved game", NEWER)},
-    disks={1: {"Orbane.fix": script("1:README.TXT", "1:MAIN.EX_>MAIN.EXE", "1:DATA\\STAGE1.DA_>DATA\\STAGE1.DAT",
-                                    "1+2+3:MOVIE.DA_>MOVIE.DAT", "3:SOUND\\BGM.DA_>SOUND\\BGM.DAT"),
-               "disk1.fix": b"", "README.TXT": ("サンプル 2.0 のアップデートです。\r\n".encode("cp932"), NEW),
-               "MAIN.EX_": Compressed(sample_bytes("main 2.0", 80_000)),
-               "DATA\\STAGE1.DA_": Compressed(sample_bytes("stage 2.0", 30_000)),
-               "MOVIE.DA1_": Compressed(MOVIE[0])},
-           2: {"disk2.fix": b"", "MOVIE.DA2_": Compressed(MOVIE[1])},
-           3: {"disk3.fix": b"", "MOVIE.DA3_": Compressed(MOVIE[2], NEWER),
-               "SOUND\\BGM.DA_": Compressed(sample_bytes("bgm 2.0", 40_000))}},
-    answers=["はい", "いいえ", Insert(2), Insert(3), "OK", "OK"],
-    transcript=(confirm()
-                + overwrite("STAGE1.DAT", info(len(STAGE_INSTALLED), "2020/1/1 00:00:00"),
-                            info(30_000, "2010/1/1 00:00:00"), "いいえ", progress(TITLE, 2, 5))
-                + insert_disk(2, progress(TITLE, 3, 5))
-                + insert_disk(3, progress(TITLE, 3, 5))
-                + completion(progress(TITLE, 5, 5)) + restart_notice(progress(TITLE, 5, 5))),
-    tree={"MAIN.EXE": (sample_bytes("main 2.0", 80_000), NEW),
-          "README.TXT": ("サンプル 2.0 のアップデートです。\r\n".encode("cp932"), NEW),
+    # 150 000 bytes a disk beside the programs: the first takes the script,
+    # DATA\STAGE1.DA_, MAIN.EX_ and the movie's first piece, the second the
+    # rest of the movie, README.TXT and SOUND\BGM.DA_.
+    authored=authored(DEMO_FILES, 150_000),
+    answers=["はい", "いいえ", Insert(2), "OK", "OK"],
+    transcript=two_disk_run("いいえ", 5),
+    tree={**DEMO_FILES,
           "DATA\\STAGE1.DAT": (STAGE_INSTALLED, NEWER),
-          "MOVIE.DAT": (b"".join(MOVIE), NEW),
-          "SOUND\\BGM.DAT": (sample_bytes("bgm 2.0", 40_000), NEW),
           "SAVE\\SLOT1.SAV": (b"the player's saved game", NEWER)},
     temp_files=["Tavrix.bin"],
     removals=["restart " + TEMP_COPY])
 
 ALL.append(DEMO)
+
+
+# An update as its maker would make it: mkmedium compresses what shrinks
+# (names end in '_'), keeps the rest plain, splits the movie over both disks
+# and writes the script; the updater installs every file as it was.
+AUTHORED_FILES = {
+    "README.TXT": (README, NEW),
+    "MAIN.EXE": (MAIN_NEW, NEW),
+    "DATA\\STAGE1.DAT": (STAGE_NEW, NEW),
+    "MOVIE.DAT": (b"".join(MOVIE), NEW),
+    "NOISE.BIN": (noise("noise", 5_000), NEW),
+    "データ\\説明書.txt": ("日本語の説明です。\r\n".encode("cp932"), NEW),
+}
+
+ALL.append(Scenario(
+    name="authored_medium",
+    about="a two-disk medium made by mkmedium: compressed, plain, split and Japanese-named files",
+    registry=installed(),
+    files={INSTALL + "\\MAIN.EXE": (MAIN_OLD, OLD),
+           INSTALL + "\\DATA\\STAGE1.DAT": (STAGE_INSTALLED, NEWER),
+           INSTALL + "\\データ\\": b"",
+           INSTALL + "\\SAVE.DAT": (SAVE, NEWER)},
+    # The first disk's 100 000 bytes take the script, DATA\STAGE1.DA_, MAIN.EX_
+    # and the movie's first piece; the rest of the movie and the last three
+    # files go on the second.
+    authored=authored(AUTHORED_FILES, 100_000, "--mode", "NORMAL"),
+    answers=["はい", "はい", Insert(2), "OK", "OK"],
+    transcript=two_disk_run("はい", 6),
+    tree={**AUTHORED_FILES, "SAVE.DAT": (SAVE, NEWER)},
+    temp_files=["Tavrix.bin"],
+    removals=["restart " + TEMP_COPY]))

@@ -75,6 +75,7 @@ class WineBackend:
         self.robot = os.path.join(bin_dir, "tests", "wine", "robot.exe")
         self.env_file = os.environ.get("ZEFA_WINE_ENV", os.path.join(bin_dir, "wine.env"))
         self.szdd = os.environ.get("ZEFA_SZDD", "")
+        self.mkmedium = os.environ.get("ZEFA_MKMEDIUM", "")
         self.prefix = read_env(self.env_file)["WINEPREFIX"]
         self.work = work_dir
         self.timeout = timeout
@@ -127,6 +128,27 @@ class WineBackend:
         if ticks is not None:
             seconds = (ticks - UNIX_EPOCH_TICKS) / TICKS_PER_SECOND
             os.utime(path, (seconds, seconds))
+
+    def author(self, s: Scenario):
+        """Builds the scenario's medium with the host's mkmedium, around the
+        Windows programs, into the disks' folders."""
+        a = s.authored
+        files = os.path.join(self.work, "update")
+        out = os.path.join(self.work, "medium")
+        for name, content in a.files.items():
+            self.put(os.path.join(files, *name.split("\\")), content)
+        # The same room beside the programs as in the POSIX build, so that the
+        # same files land on the same disks.
+        size = os.path.getsize(self.launcher) + os.path.getsize(self.updater) + a.room
+        with open(os.path.join(self.work, "mkmedium.log"), "wb") as log:
+            status = subprocess.call([self.mkmedium, "build", "--quiet", "--disk-size", str(size), "--orbane",
+                                      self.launcher, "--tavrix", self.updater] + a.keys + [files, out],
+                                     stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
+        if status != 0:
+            raise ScenarioFailure("mkmedium build failed:\n" + read_text(os.path.join(self.work, "mkmedium.log")))
+        os.makedirs(self.disks, exist_ok=True)
+        for entry in os.listdir(out):
+            os.rename(os.path.join(out, entry), os.path.join(self.disks, entry[len("disk"):]))
 
     def insert(self, disk: int):
         link = os.path.join(self.prefix, "dosdevices", self.drive + ":")
@@ -196,6 +218,8 @@ class WineBackend:
                 self.put(self.host(win), content)
         os.makedirs(self.host(s.temp_dir), exist_ok=True)
         self.disks = os.path.join(self.work, "disks")
+        if s.authored:
+            self.author(s)
         for disk, files in s.disks.items():
             root = os.path.join(self.disks, str(disk))
             os.makedirs(root, exist_ok=True)

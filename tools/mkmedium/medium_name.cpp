@@ -1,0 +1,132 @@
+#include "medium_name.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <strings.h>
+
+#include "platform/posix/cp932.h"
+#include "script/update_entry.h"
+
+namespace mkmedium {
+namespace {
+
+// The byte offsets at which the characters of a CP932 text begin.
+std::vector<size_t> CharStarts(const std::string& s) {
+  std::vector<size_t> starts;
+  for (size_t i = 0; i < s.size(); ++i) {
+    starts.push_back(i);
+    if (posix::IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ++i;
+  }
+  return starts;
+}
+
+bool IsDeviceName(const std::string& part) {
+  std::string base = part.substr(0, part.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
+         base[3] <= '9';
+}
+
+// What is wrong with one component of a name, or "".
+std::string PartError(const std::string& part) {
+  if (part.empty()) return "has an empty folder name";
+  for (size_t i = 0; i < part.size(); ++i) {
+    auto c = static_cast<unsigned char>(part[i]);
+    if (posix::IsLeadByte(c) && i + 1 < part.size()) {
+      ++i;
+      continue;
+    }
+    if (c < 0x20) return "has a control character";
+    // '\' would part a folder the host sees as one name; ':' and '>' end the
+    // script's fields and '=' makes a line a key line.
+    if (std::strchr("<>:\"|?*\\=", c)) return std::string("has the character '") + char(c) + "'";
+  }
+  if (part.front() == ' ') return "begins with a blank";
+  if (part.back() == ' ' || part.back() == '.') return "ends in a blank or a period, which Windows drops";
+  if (IsDeviceName(part)) return "is the name of a Windows device";
+  return "";
+}
+
+}  // namespace
+
+bool ScriptName(const std::string& rel, std::string* name, std::string* error) {
+  std::string cp932;
+  if (!posix::Utf8ToCp932(rel, &cp932)) {
+    *error = "cannot be written in CP932";
+    return false;
+  }
+  // '/' is below 0x40 and so never the second byte of a character.
+  name->clear();
+  size_t start = 0;
+  for (;;) {
+    size_t slash = cp932.find('/', start);
+    std::string part = cp932.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+    std::string why = PartError(part);
+    if (!why.empty()) {
+      *error = why;
+      return false;
+    }
+    *name += part;
+    if (slash == std::string::npos) return true;
+    *name += '\\';
+    start = slash + 1;
+  }
+}
+
+std::string CompressedName(const std::string& name, uint8_t* missing) {
+  *missing = 0;
+  std::vector<size_t> starts = CharStarts(name);
+  // The last component's extension: after its last '.', which is below 0x40
+  // and so never part of a double-byte character.
+  size_t base = 0, dot = std::string::npos;
+  for (size_t i : starts) {
+    if (name[i] == '\\') base = i + 1, dot = std::string::npos;
+    if (name[i] == '.') dot = i;
+  }
+  if (dot == std::string::npos || dot < base) return name + "._";
+  size_t extChars = 0;
+  for (size_t i : starts)
+    if (i > dot) ++extChars;
+  if (extChars < 3) return name + "_";
+  size_t last = starts.back();
+  if (name.size() - last == 1) *missing = static_cast<uint8_t>(name[last]);
+  return name.substr(0, last) + "_";
+}
+
+std::string PieceName(const std::string& stored, int piece) {
+  UpdateEntry entry(("1:" + stored).c_str(), nullptr);
+  char medium[MAX_PATH], temporary[MAX_PATH];
+  entry.MakePiecePaths(piece, medium, temporary, "\\", "\\");
+  return medium + 1;
+}
+
+bool IsLabelName(const std::string& name) {
+  if (name.size() < 9 || strncasecmp(name.c_str(), "disk", 4) != 0) return false;
+  if (strcasecmp(name.c_str() + name.size() - 4, ".fix") != 0) return false;
+  for (size_t i = 4; i < name.size() - 4; ++i)
+    if (!std::isdigit(static_cast<unsigned char>(name[i]))) return false;
+  return true;
+}
+
+std::string Readable(const std::string& cp932) {
+  std::string utf8;
+  if (posix::Cp932ToUtf8(cp932, &utf8)) return utf8;
+  utf8.clear();
+  for (unsigned char c : cp932) {
+    if (c >= 0x20 && c < 0x7F) {
+      utf8 += char(c);
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      utf8 += hex;
+    }
+  }
+  return utf8;
+}
+
+}  // namespace mkmedium

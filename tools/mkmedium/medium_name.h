@@ -1,0 +1,33 @@
+// The names of files on an update medium: from the host's names to the
+// script's, and the names that compression and splitting give them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace mkmedium {
+
+// The script's name (CP932, '\' between folders) of a file at rel (UTF-8,
+// '/' between folders) below the folder of updated files. Fails, with the
+// reason in error, for a name that CP932 cannot write, that Windows cannot
+// create, or that the update script would read otherwise (':', '>', '=').
+bool ScriptName(const std::string& rel, std::string* name, std::string* error);
+
+// The name of the compressed file, as COMPRESS.EXE -r and EXPAND.EXE have it:
+// an extension of three or more characters loses its last one to '_'
+// (MAIN.EXE: MAIN.EX_), a shorter one gets '_' added (A.C: A.C_), a name
+// without one gets "._" (README: README._). missing receives the replaced
+// character, 0 when none was replaced or it took two bytes.
+std::string CompressedName(const std::string& name, uint8_t* missing);
+
+// The medium's name of piece i (from 1) of a split file stored as stored,
+// formed as the updater forms it.
+std::string PieceName(const std::string& stored, int piece);
+
+// Whether name is a disk label file, "disk<n>.fix" in any letter case.
+bool IsLabelName(const std::string& name);
+
+// A CP932 text as UTF-8 for messages; bytes that are not CP932 as \xNN.
+std::string Readable(const std::string& cp932);
+
+}  // namespace mkmedium
