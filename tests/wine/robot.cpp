@@ -261,11 +261,9 @@ std::vector<std::string> LinesOfBox(HWND box) {
 
 // A button's label without its accelerator: "はい(&Y)" is "はい", "&OK" is "OK".
 std::string Label(std::wstring text) {
-  for (size_t at; (at = text.find(L"(&")) != std::wstring::npos && at + 3 < text.size() + 1;) {
-    size_t close = text.find(L')', at);
-    if (close == std::wstring::npos) break;
-    text.erase(at, close - at + 1);
-  }
+  // "(&Y)": an opening parenthesis, the mark, one character, the closing one.
+  for (size_t at; (at = text.find(L"(&")) != std::wstring::npos && at + 3 < text.size() && text[at + 3] == L')';)
+    text.erase(at, 4);
   text.erase(std::remove(text.begin(), text.end(), L'&'), text.end());
   return Utf8(text);
 }
