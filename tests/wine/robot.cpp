@@ -402,6 +402,7 @@ std::string IconShown(HWND box) {
 
 void SavePicture() {
   if (!Exists(L"pictures")) return;
+  Sleep(150);  // what the window drew reaches the screen
   int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
   Pixels p = Grab(0, 0, width, height);
   BITMAPFILEHEADER file = {};
@@ -679,7 +680,6 @@ int wmain(int argc, wchar_t** argv) {
     // An answer that leaves the window as it was adds only an answer line.
     if (w != last || record != lastRecord) {
       WriteFileText(L"transcript.txt", record, true);
-      Sleep(150);  // what the window drew reaches the screen
       SavePicture();
     }
     last = w;
