@@ -1,9 +1,11 @@
-# Compiler settings shared by every target.
+# Compiler settings shared by every target. They apply to C and C++ only: the
+# resource compiler takes none of them.
+set(c_cxx "$<COMPILE_LANGUAGE:C,CXX>")
 
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   # Sources are UTF-8; the programs' narrow literals are Shift-JIS, as the
   # texts they show and the files they read are.
-  add_compile_options(-fexec-charset=CP932)
+  add_compile_options($<${c_cxx}:-fexec-charset=CP932>)
 else()
   # clang only knows UTF-8 literals. Only the fuzz build uses it, and the
   # parsers it exercises give no meaning to a byte at or above 0x40.
@@ -12,7 +14,18 @@ else()
   endif()
 endif()
 
-add_compile_options(-Wall -Wextra -Wshadow -Wno-unused-parameter)
+add_compile_options("$<${c_cxx}:-Wall;-Wextra;-Wshadow;-Wno-unused-parameter>")
+
+if(WIN32)
+  # The medium carries the programs alone: libstdc++, libgcc and libwinpthread
+  # are linked in, and only the system's DLLs are imported (CheckImports.cmake).
+  add_link_options(-static)
+  # <windows.h> would otherwise define min and max as macros.
+  add_compile_definitions(NOMINMAX)
+  if(ZEFA_SANITIZE OR ZEFA_FUZZ)
+    message(FATAL_ERROR "The sanitizers and fuzzers run in the POSIX build only")
+  endif()
+endif()
 
 if(ZEFA_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined

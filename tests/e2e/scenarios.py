@@ -185,6 +185,9 @@ ALL = [
     Scenario(
         name="escape_and_close_leave_dialogs_open",
         about="Escape and a close request neither answer the overwrite dialog nor the question",
+        # Windows ignores Escape on a Yes/No message box (it has no way out);
+        # Wine 8 takes it as Cancel and ends the box, so the run ends as for No.
+        skip_reason={"wine": "Wine's message box ends a Yes/No question on Escape, where Windows ignores it"},
         registry=installed(),
         files={INSTALL + "\\README.TXT": (b"old", NEWER)},
         disks=SIMPLE,

@@ -6,9 +6,11 @@
 
 #include "codec/reference.h"
 #include "foundation/file.h"
-#include "platform/posix/handles.h"
 #include "support/sandbox.h"
+#ifndef _WIN32
+#include "platform/posix/handles.h"
 #include "support/syscall_faults.h"
+#endif
 
 namespace {
 
@@ -18,7 +20,10 @@ const uint64_t kOld = 125911584000000000ULL + 1234567, kNew = 126500000000000000
 
 class FileCopy : public ::testing::Test {
  protected:
+#ifndef _WIN32
+  // The POSIX layer counts its open handles; Windows tells no such count.
   void TearDown() override { EXPECT_EQ(posix::OpenFileCount(), 0u) << "a handle was left open"; }
+#endif
   std::string W(const char* rel) { return box.Win(rel); }
   void WriteBytes(const std::string& rel, const Bytes& data) { box.Write(rel, szdd_test::AsString(data)); }
   uint64_t Time(const std::string& rel, int which) {
@@ -105,6 +110,9 @@ TEST_F(FileCopy, ExpansionFailuresAreRaisedWithTheirPaths) {
     EXPECT_EQ(std::string(e.message), "ファイル'" + badDst + "'を作成できません");
   }
 
+  // Wine's LZCopy (Wine 8) ends quietly where the data ends inside a match,
+  // with what came before; the POSIX layer reports it as a read error.
+#ifndef _WIN32
   WriteBytes("a.tx_", szdd_test::WithHeader({0x03, 'a', 'b', 0x10}, 3));  // ends inside a match
   try {
     CopyOrExpand(src.c_str(), dst.c_str());
@@ -113,6 +121,7 @@ TEST_F(FileCopy, ExpansionFailuresAreRaisedWithTheirPaths) {
     EXPECT_EQ(std::string(e.message), "ﾌｧｲﾙ'" + src + "'を\nﾌｧｲﾙ'" + dst + "'にコピーできません");
   }
   EXPECT_EQ(box.Read("a.txt"), "ab");  // the partial destination stays
+#endif
 
   // The source held by another program that shares nothing cannot be expanded.
   WriteBytes("a.tx_", szdd_test::Compress({'a'}));
@@ -121,6 +130,8 @@ TEST_F(FileCopy, ExpansionFailuresAreRaisedWithTheirPaths) {
   CloseHandle(holder);
 }
 
+// Injected through the POSIX layer's system call table: POSIX build only.
+#ifndef _WIN32
 TEST_F(FileCopy, FailuresWhileTheTimeIsCarriedOverAreRaised) {
   WriteBytes("a.tx_", szdd_test::Compress({'a'}));
   std::string src = W("a.tx_"), dst = W("a.txt");
@@ -136,6 +147,7 @@ TEST_F(FileCopy, FailuresWhileTheTimeIsCarriedOverAreRaised) {
     EXPECT_THROW(CopyOrExpand(src.c_str(), dst.c_str()), File::ExceptSetTime);
   }
 }
+#endif
 
 TEST_F(FileCopy, APlainCopyFailureIsRaisedWithBothPaths) {
   std::string src = W("missing.txt"), dst = W("x.txt");
@@ -161,10 +173,12 @@ TEST_F(FileCopy, TheInstalledFileIsSameOrNewerOnlyWhenItsTimeIsNotEarlier) {
   std::string missing = W("missing");
   EXPECT_FALSE(IsInstalledSameOrNewer(src.c_str(), missing.c_str()));
   EXPECT_FALSE(IsInstalledSameOrNewer(missing.c_str(), inst.c_str()));
+#ifndef _WIN32  // an unreadable time, injected through the POSIX layer
   SyscallFaults faults;
   faults.sys().statx = [](int, const char*, int, unsigned, struct statx*) { return errno = EIO, -1; };
   box.SetWriteTime("inst", kNew);
   EXPECT_FALSE(IsInstalledSameOrNewer(src.c_str(), inst.c_str()));
+#endif
 }
 
 TEST_F(FileCopy, ExpandedSizeIsTheContentsLengthAfterExpansion) {

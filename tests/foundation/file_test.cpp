@@ -138,6 +138,8 @@ TEST_F(FileTest, TimesAreReadAndWrittenOnlyWhereAsked) {
   EXPECT_EQ(box.WriteTime("u"), kTime + 10);
 }
 
+// The failures below are injected through the POSIX layer's system call table;
+// Windows has no such table, so they run in the POSIX build only.
 #ifndef _WIN32
 
 TEST_F(FileTest, EveryFailureIsRaisedWithTheFileName) {

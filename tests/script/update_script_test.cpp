@@ -229,6 +229,7 @@ TEST_F(ScriptTest, AMissingScriptNamesItsFullPath) {
   }
 }
 
+// Injected through the POSIX layer's system call table: POSIX build only.
 #ifndef _WIN32
 TEST_F(ScriptTest, AReadFailureIsAnErrorNotTheEndOfTheScript) {
   box.Write("Orbane.fix", "1:a\n");

@@ -5,9 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#ifdef _WIN32
-#include <direct.h>
-#else
+#ifndef _WIN32
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
@@ -105,11 +103,38 @@ void Sandbox::SetWriteTime(const std::string& rel, uint64_t ticks) const {
 
 #else  // _WIN32
 
+namespace {
+
+// Removes a folder and everything in it, read-only files too.
+void RemoveTree(const std::string& dir) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string path = dir + "\\" + name;
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(path);
+      else
+        DeleteFileA(path.c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+
+}  // namespace
+
 std::string Cp932(const std::string& utf8) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), nullptr, 0);
+  int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), (int)utf8.size(), nullptr, 0);
+  Check(n > 0 || utf8.empty(), "not UTF-8: " + utf8);
   std::wstring wide(n, L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), &wide[0], n);
-  int m = WideCharToMultiByte(932, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
+  BOOL lossy = FALSE;
+  int m = WideCharToMultiByte(932, 0, wide.data(), n, nullptr, 0, nullptr, &lossy);
+  Check(!lossy, "not CP932: " + utf8);
   std::string out(m, '\0');
   WideCharToMultiByte(932, 0, wide.data(), n, &out[0], m, nullptr, nullptr);
   return out;
@@ -125,14 +150,7 @@ Sandbox::Sandbox() {
   }
 }
 
-Sandbox::~Sandbox() {
-  std::string from = root_ + std::string(1, '\0');
-  SHFILEOPSTRUCTA op = {};
-  op.wFunc = FO_DELETE;
-  op.pFrom = from.c_str();
-  op.fFlags = FOF_NO_UI;
-  SHFileOperationA(&op);
-}
+Sandbox::~Sandbox() { RemoveTree(root_); }
 
 std::string Sandbox::Win(const std::string& rel) const { return rel.empty() ? root_ : root_ + "\\" + rel; }
 std::string Sandbox::Host(const std::string& rel) const { return Win(rel); }
@@ -151,12 +169,18 @@ uint64_t Sandbox::WriteTime(const std::string& rel) const {
 }
 
 void Sandbox::SetWriteTime(const std::string& rel, uint64_t ticks) const {
+  // Wine opens no read-only file for writing its attributes, which Windows
+  // allows; the read-only attribute steps aside meanwhile.
+  DWORD attributes = GetFileAttributesA(Host(rel).c_str());
+  bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+  if (readOnly) SetFileAttributesA(Host(rel).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
   HANDLE h = CreateFileA(Host(rel).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, 0, nullptr);
   Check(h != INVALID_HANDLE_VALUE, "open " + rel);
   FILETIME ft = Ticks(ticks);
   BOOL ok = SetFileTime(h, nullptr, &ft, &ft);
   CloseHandle(h);
+  if (readOnly) SetFileAttributesA(Host(rel).c_str(), attributes);
   Check(ok, "SetFileTime " + rel);
 }
 

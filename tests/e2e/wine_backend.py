@@ -1,0 +1,356 @@
+"""The Windows backend: the Windows programs under Wine, answered by the robot.
+
+It runs inside the Wine session of a Windows build tree (scripts/wine-session.sh
+starts the display and the prefix's wine server; ctest gives the tree's
+wine.env in ZEFA_WINE_ENV). Every scenario of a run shares that one prefix, so
+each begins by clearing what the one before left: the folders it made on C:,
+its registry keys, the Windows version it asked for.
+
+The machine of a scenario: drive C: is the prefix's drive_c, the medium's drive
+a link to the disk in it, the registry values are imported with regedit into
+the view a 32-bit program sees. The robot (tests/wine/robot.cpp) starts the
+launcher (or the updater), writes the transcript, asks here for each answer
+and reports the restart-time deletions that the run registered.
+"""
+
+import dataclasses
+import os
+import shutil
+import subprocess
+import time
+from typing import Dict, List
+
+from harness import (HKCU, HKLM, Insert, Result, Scenario, ScenarioFailure, TICKS_PER_SECOND, UNIX_EPOCH_TICKS,
+                     data_of, last_record, read_text, time_of, Compressed)
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.path.dirname(os.path.dirname(HERE))
+WINE_RUN = os.path.join(SOURCE, "scripts", "wine-run.sh")
+KEYS_LEFT = "zefa-e2e-keys.txt"  # in the prefix: the keys the last scenario wrote
+
+
+def read_env(path: str) -> Dict[str, str]:
+    values = {}
+    for line in read_text(path).splitlines():
+        name, _, value = line.partition("=")
+        values[name] = value.strip("'")
+    return values
+
+
+def reg_text(text: str) -> str:
+    return text.replace("\\", "\\\\").replace('"', '\\"')
+
+
+# Windows' texts for the system's error codes that Wine words otherwise (Wine 8,
+# Japanese): the launcher shows the system's text, so under Wine its boxes show
+# Wine's. Everything else of those scenarios is checked as it is.
+WINE_SYSTEM_TEXTS = {
+    "指定されたファイルが見つかりません。": "ファイルが見つかりません。",
+    "ファイル名または拡張子が長すぎます。": "ファイル名が長すぎます。",
+}
+
+WINDOWS_9X = ("win95", "win98", "winme")
+
+
+def view32(root: str, key: str, windows_version) -> str:
+    """Where a 32-bit program's view of HKLM\\SOFTWARE lies for regedit, a 64-bit program.
+
+    Wine playing Windows 9x drops the access flags of RegOpenKeyEx, the view
+    flag with them, as Windows 9x had no views: the keys of such a scenario go
+    where the 64-bit test build then reads them, the one registry 9x had.
+    """
+    if windows_version in WINDOWS_9X:
+        return key
+    if root == HKLM and key.upper().startswith("SOFTWARE\\"):
+        return "SOFTWARE\\Wow6432Node\\" + key[len("SOFTWARE\\"):]
+    return key
+
+
+class WineBackend:
+    name = "wine"
+
+    def __init__(self, bin_dir: str, work_dir: str, timeout: float = 100):
+        self.launcher = os.path.join(bin_dir, "launcher", "Orbane.exe")
+        self.updater = os.path.join(bin_dir, "updater", "Tavrix.bin")
+        self.robot = os.path.join(bin_dir, "tests", "wine", "robot.exe")
+        self.env_file = os.environ.get("ZEFA_WINE_ENV", os.path.join(bin_dir, "wine.env"))
+        self.szdd = os.environ.get("ZEFA_SZDD", "")
+        self.mkmedium = os.environ.get("ZEFA_MKMEDIUM", "")
+        self.prefix = read_env(self.env_file)["WINEPREFIX"]
+        self.work = work_dir
+        self.timeout = timeout
+        self.pictures = os.environ.get("ZEFA_PICTURES") == os.path.basename(work_dir)
+        self.keep_removals = False  # leave the registered deletions for the next start
+
+    def expected(self, s: Scenario) -> Scenario:
+        """The scenario as Wine must pass it: Wine's words for the system's texts."""
+        transcript = s.transcript
+        for windows, wine in WINE_SYSTEM_TEXTS.items():
+            transcript = transcript.replace("  text: " + windows + "\n", "  text: " + wine + "\n")
+        return dataclasses.replace(s, transcript=transcript)
+
+    # -- running Wine programs: output into files, never through a pipe, which
+    # the wine server would keep open.
+    def wine(self, *args: str, log: str) -> int:
+        with open(log, "ab") as out:
+            return subprocess.call(["sh", WINE_RUN, self.env_file, *args], stdin=subprocess.DEVNULL,
+                                   stdout=out, stderr=subprocess.STDOUT)
+
+    def compress(self, data: bytes) -> bytes:
+        if not self.szdd:
+            raise ScenarioFailure("ZEFA_SZDD names no szdd tool to compress the medium's files")
+        src = os.path.join(self.work, "compress.in")
+        dst = os.path.join(self.work, "compress.out")
+        with open(src, "wb") as f:
+            f.write(data)
+        subprocess.run([self.szdd, "compress", src, dst], check=True, stdin=subprocess.DEVNULL)
+        with open(dst, "rb") as f:
+            return f.read()
+
+    # -- paths
+    def host(self, win: str) -> str:
+        drive, rest = win[0].lower(), win[2:].lstrip("\\")
+        base = os.path.join(self.prefix, "dosdevices", drive + ":")
+        return os.path.join(base, *rest.split("\\")) if rest else base
+
+    @staticmethod
+    def windows_of_host(path: str) -> str:
+        return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+    def put(self, path: str, content):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        data = data_of(content)
+        if isinstance(content, Compressed):
+            data = self.compress(data)
+        with open(path, "wb") as f:
+            f.write(data)
+        ticks = time_of(content)
+        if ticks is not None:
+            seconds = (ticks - UNIX_EPOCH_TICKS) / TICKS_PER_SECOND
+            os.utime(path, (seconds, seconds))
+
+    def author(self, s: Scenario):
+        """Builds the scenario's medium with the host's mkmedium, around the
+        Windows programs, into the disks' folders."""
+        a = s.authored
+        files = os.path.join(self.work, "update")
+        out = os.path.join(self.work, "medium")
+        for name, content in a.files.items():
+            self.put(os.path.join(files, *name.split("\\")), content)
+        # The same room beside the programs as in the POSIX build, so that the
+        # same files land on the same disks.
+        size = os.path.getsize(self.launcher) + os.path.getsize(self.updater) + a.room
+        with open(os.path.join(self.work, "mkmedium.log"), "wb") as log:
+            status = subprocess.call([self.mkmedium, "build", "--quiet", "--disk-size", str(size), "--orbane",
+                                      self.launcher, "--tavrix", self.updater] + a.keys + [files, out],
+                                     stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
+        if status != 0:
+            raise ScenarioFailure("mkmedium build failed:\n" + read_text(os.path.join(self.work, "mkmedium.log")))
+        os.makedirs(self.disks, exist_ok=True)
+        for entry in os.listdir(out):
+            os.rename(os.path.join(out, entry), os.path.join(self.disks, entry[len("disk"):]))
+
+    def insert(self, disk: int):
+        link = os.path.join(self.prefix, "dosdevices", self.drive + ":")
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(os.path.join(self.disks, str(disk)), link)
+
+    # -- the machine
+    def clear_drive_c(self):
+        """Everything on C: but what Wine made there when it made the prefix."""
+        drive_c = os.path.join(self.prefix, "drive_c")
+        keep_file = os.path.join(self.prefix, "zefa-drive-c.txt")
+        if not os.path.exists(keep_file):
+            with open(keep_file, "w") as f:
+                f.write("\n".join(sorted(os.listdir(drive_c))) + "\n")
+        keep = set(read_text(keep_file).split())
+        for name in os.listdir(drive_c):
+            if name not in keep:
+                path = os.path.join(drive_c, name)
+                if os.path.isdir(path) and not os.path.islink(path):
+                    shutil.rmtree(path)
+                else:
+                    os.remove(path)
+        wininit = os.path.join(drive_c, "windows", "WININIT.INI")
+        if os.path.exists(wininit):
+            os.remove(wininit)
+
+    def registry(self, s: Scenario):
+        """One regedit run: the last scenario's keys go, this one's come."""
+        left = os.path.join(self.prefix, KEYS_LEFT)
+        lines = ["Windows Registry Editor Version 5.00", ""]
+        for key in read_text(left).splitlines():
+            if key:
+                lines += ["[-%s]" % key, ""]
+        written = []
+        values: Dict[str, List[str]] = {}
+        for root, key, name, value in s.registry:
+            full = root + "\\" + view32(root, key, s.windows_version)
+            if full not in written:
+                written.append(full)
+            entry = ("@" if name == "" else '"%s"' % reg_text(name)) + "="
+            entry += ("dword:%08x" % value) if isinstance(value, int) else '"%s"' % reg_text(value)
+            values.setdefault(full, []).append(entry)
+        for key in written:
+            lines += ["[-%s]" % key, "[%s]" % key] + values[key] + [""]
+        lines += ["[%s\\Software\\Wine]" % HKCU,
+                  '"Version"=' + ('"%s"' % s.windows_version if s.windows_version else "-"), ""]
+        reg = os.path.join(self.work, "scenario.reg")
+        with open(reg, "wb") as f:
+            # regedit reads Unicode only as UTF-16LE with a byte order mark.
+            f.write(b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le"))
+        if self.wine("regedit", "/S", self.windows_of_host(reg), log=os.path.join(self.work, "regedit.log")):
+            raise ScenarioFailure("regedit could not import " + reg)
+        with open(left, "w") as f:
+            f.write("\n".join(written) + "\n")
+
+    def setup(self, s: Scenario):
+        shutil.rmtree(self.work, ignore_errors=True)
+        os.makedirs(self.work)
+        self.clear_drive_c()
+        self.registry(s)
+        self.drive = s.drive.lower()
+        for win, content in s.files.items():
+            if win.endswith("\\"):
+                os.makedirs(self.host(win), exist_ok=True)
+            else:
+                self.put(self.host(win), content)
+        os.makedirs(self.host(s.temp_dir), exist_ok=True)
+        self.disks = os.path.join(self.work, "disks")
+        if s.authored:
+            self.author(s)
+        for disk, files in s.disks.items():
+            root = os.path.join(self.disks, str(disk))
+            os.makedirs(root, exist_ok=True)
+            for name, content in files.items():
+                self.put(os.path.join(root, *name.split("\\")), content)
+        os.makedirs(os.path.join(self.disks, "1"), exist_ok=True)
+        self.insert(1)
+        if s.launch_from == "medium":
+            folder, win_folder = os.path.join(self.disks, "1"), s.drive + ":"
+        else:
+            folder, win_folder = self.host(s.launch_from), s.launch_from
+            os.makedirs(folder, exist_ok=True)
+        shutil.copy2(self.launcher, os.path.join(folder, "Orbane.exe"))
+        if s.no_updater:
+            pass
+        elif s.updater_bytes is None:
+            shutil.copy2(self.updater, os.path.join(folder, "Tavrix.bin"))
+        else:
+            with open(os.path.join(folder, "Tavrix.bin"), "wb") as f:
+                f.write(s.updater_bytes)
+        if s.command_line is None:
+            program = win_folder + "\\Orbane.exe"
+            command = '"%s"' % program if " " in program else program
+        else:
+            command = win_folder + "\\Tavrix.bin" + (" " + s.command_line if s.command_line else "")
+
+        self.control = os.path.join(self.work, "control")
+        os.makedirs(self.control)
+        with open(os.path.join(self.control, "command.txt"), "w", encoding="utf-8") as f:
+            f.write(command)
+        with open(os.path.join(self.control, "cwd.txt"), "w", encoding="utf-8") as f:
+            f.write(self.windows_of_host(self.work))
+        with open(os.path.join(self.control, "env.txt"), "w", encoding="utf-8") as f:
+            f.write("TMP=%s\nTEMP=%s\n" % (s.temp_dir, s.temp_dir))
+        if self.pictures:
+            open(os.path.join(self.control, "pictures"), "w").close()
+        if self.keep_removals:
+            open(os.path.join(self.control, "keep-removals"), "w").close()
+
+    def run(self, s: Scenario) -> Result:
+        self.setup(s)
+        answers = list(s.answers)
+        notes = []
+        log_path = os.path.join(self.work, "robot.log")
+        log = open(log_path, "wb")
+        robot = subprocess.Popen(["sh", WINE_RUN, self.env_file, self.robot, self.windows_of_host(self.control)],
+                                 stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
+        deadline = time.monotonic() + self.timeout
+        asked = 0
+        while robot.poll() is None:
+            if time.monotonic() > deadline:
+                robot.kill()
+                robot.wait()
+                raise ScenarioFailure("the robot did not finish; transcript so far:\n" + self.transcript())
+            ask = os.path.join(self.control, "ask-%d.txt" % (asked + 1))
+            if not os.path.exists(ask):
+                time.sleep(0.01)
+                continue
+            asked += 1
+            if not answers:
+                notes.append("a box was left without an answer:\n" + last_record(self.transcript()))
+                open(os.path.join(self.control, "eof-%d" % asked), "w").close()
+                continue
+            answer = answers.pop(0)
+            if isinstance(answer, Insert):
+                self.insert(answer.disk)
+                answer = "ok"
+            tmp = os.path.join(self.control, "answer.tmp")
+            with open(tmp, "w", encoding="utf-8") as f:
+                f.write(answer + "\n")
+            os.rename(tmp, os.path.join(self.control, "answer-%d.txt" % asked))
+        log.close()
+        self.output = read_text(log_path)
+        done = read_text(os.path.join(self.control, "done.txt")).strip()
+        if done not in ("ok", "a box was left without an answer"):
+            notes.append("robot: " + (done or "ended without a word, status %d" % robot.returncode))
+        if answers:
+            notes.append(f"answers not asked for: {answers}")
+        notes += self.check_updater_start(s)
+        if self.pictures:
+            self.convert_pictures()
+        return Result(transcript=self.transcript(), tree=self.tree(s.installation),
+                      temp_files=self.temp_files(s), removals=self.removals(), notes=notes)
+
+    def check_updater_start(self, s: Scenario) -> List[str]:
+        """The launcher starts the updater from the temporary directory: the
+        updater's process runs the copy there, not the file on the medium."""
+        files = read_text(os.path.join(self.control, "programs.txt")).splitlines()
+        updaters = [f for f in files if f.lower().endswith("\\tavrix.bin")]
+        if s.command_line is not None or not updaters and "box: ゼファ アップデート\n" not in self.transcript():
+            return []
+        copy = s.temp_dir.rstrip("\\") + "\\Tavrix.bin"
+        if [f.lower() for f in updaters] != [copy.lower()]:
+            return [f"the updater ran as {updaters}, expected {copy} alone (programs seen: {files})"]
+        return []
+
+    def transcript(self) -> str:
+        return read_text(os.path.join(self.control, "transcript.txt"))
+
+    def temp_files(self, s: Scenario) -> List[str]:
+        # The launcher is Orbane.exe here and Orbane in the POSIX build: the
+        # scenarios know it by the one name.
+        return sorted("Orbane" if n == "Orbane.exe" else n for n in os.listdir(self.host(s.temp_dir)))
+
+    def tree(self, installation: str):
+        root = self.host(installation)
+        found = {}
+        for folder, _, names in os.walk(root):
+            for name in names:
+                path = os.path.join(folder, name)
+                rel = os.path.relpath(path, root).replace("/", "\\")
+                with open(path, "rb") as f:
+                    data = f.read()
+                found[rel] = (data, int(os.stat(path).st_mtime_ns // 100) + UNIX_EPOCH_TICKS)
+        return found
+
+    def removals(self) -> List[str]:
+        found = [line for line in read_text(os.path.join(self.control, "removals.txt")).splitlines() if line]
+        wininit = self.host("C:\\windows\\WININIT.INI")
+        if os.path.exists(wininit):
+            with open(wininit, "rb") as f:
+                text = f.read().decode("cp932", errors="replace").replace("\r\n", "\n")
+            for line in text.splitlines():
+                if line.upper().startswith("NUL="):
+                    found.append("wininit " + line[4:])
+        return found
+
+    def convert_pictures(self):
+        """The robot's screenshots as PNG (ImageMagick), beside them."""
+        for name in sorted(os.listdir(self.control)):
+            if name.startswith("picture-") and name.endswith(".bmp"):
+                bmp = os.path.join(self.control, name)
+                subprocess.run(["convert", bmp, "-trim", "+repage", bmp[:-4] + ".png"], check=False,
+                               stdin=subprocess.DEVNULL)
