@@ -215,18 +215,20 @@ def reg_file(values, root: str) -> str:
 # ---------------------------------------------------------------------------
 # The POSIX backend.
 
-class PosixBackend:
-    name = "posix"
+class Machine:
+    """What every backend does alike: lays out a scenario's files, disks and
+    programs under the drives of a prefix, and reads back what a run left.
+    A backend sets `prefix` (its dosdevices hold the drives), `disks` (the
+    folder of the medium's disks) and `drive` before `lay_out`."""
 
-    def __init__(self, bin_dir: str, work_dir: str, timeout: float = 60):
-        self.launcher = os.path.join(bin_dir, "launcher", "Orbane")
-        self.updater = os.path.join(bin_dir, "updater", "Tavrix.bin")
-        self.szdd = os.path.join(bin_dir, "tools", "szdd", "szdd")
-        self.mkmedium = os.path.join(bin_dir, "tools", "mkmedium", "mkmedium")
+    def __init__(self, launcher: str, updater: str, szdd: str, mkmedium: str, work_dir: str, timeout: float):
+        self.launcher, self.updater, self.szdd, self.mkmedium = launcher, updater, szdd, mkmedium
         self.work = work_dir
         self.timeout = timeout
 
-    def compress(self, data: bytes, name: str) -> bytes:
+    def compress(self, data: bytes) -> bytes:
+        if not self.szdd:
+            raise ScenarioFailure("no szdd tool to compress the medium's files")
         src = os.path.join(self.work, "compress.in")
         dst = os.path.join(self.work, "compress.out")
         with open(src, "wb") as f:
@@ -235,12 +237,121 @@ class PosixBackend:
         with open(dst, "rb") as f:
             return f.read()
 
-    # Paths: drive C: is a folder of the prefix, the medium's drive a link to
-    # the disk in it.
+    # Paths: a drive is what the prefix's dosdevices link names; the medium's
+    # drive is a link to the disk in it.
     def host(self, win: str) -> str:
         drive, rest = win[0].lower(), win[2:].lstrip("\\")
         base = os.path.join(self.prefix, "dosdevices", drive + ":")
         return os.path.join(base, *rest.split("\\")) if rest else base
+
+    def put(self, path: str, content):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        data = data_of(content)
+        if isinstance(content, Compressed):
+            data = self.compress(data)
+        with open(path, "wb") as f:
+            f.write(data)
+        ticks = time_of(content)
+        if ticks is not None:
+            seconds = (ticks - UNIX_EPOCH_TICKS) / TICKS_PER_SECOND
+            os.utime(path, (seconds, seconds))
+
+    def insert(self, disk: int):
+        link = os.path.join(self.prefix, "dosdevices", self.drive + ":")
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(os.path.join(self.disks, str(disk)), link)
+
+    def author(self, s: Scenario):
+        """Builds the scenario's medium with mkmedium, around the programs under
+        test, into the disks' folders."""
+        if not self.mkmedium:
+            raise ScenarioFailure("no mkmedium tool to build the scenario's medium")
+        a = s.authored
+        files = os.path.join(self.work, "update")
+        out = os.path.join(self.work, "medium")
+        shutil.rmtree(files, ignore_errors=True)
+        shutil.rmtree(out, ignore_errors=True)
+        for name, content in a.files.items():
+            self.put(os.path.join(files, *name.split("\\")), content)
+        size = os.path.getsize(self.launcher) + os.path.getsize(self.updater) + a.room
+        log = os.path.join(self.work, "mkmedium.log")
+        with open(log, "wb") as out_file:
+            status = subprocess.call([self.mkmedium, "build", "--quiet", "--disk-size", str(size), "--orbane",
+                                      self.launcher, "--tavrix", self.updater] + a.keys + [files, out],
+                                     stdin=subprocess.DEVNULL, stdout=out_file, stderr=subprocess.STDOUT,
+                                     env=dict(os.environ, WINEPREFIX=self.prefix))
+        if status != 0:
+            raise ScenarioFailure("mkmedium build failed:\n" + read_text(log))
+        os.makedirs(self.disks, exist_ok=True)
+        for entry in os.listdir(out):
+            os.rename(os.path.join(out, entry), os.path.join(self.disks, entry[len("disk"):]))
+
+    def lay_out(self, s: Scenario) -> str:
+        """The scenario's files, temporary directory, disks (disk 1 in the
+        drive) and programs; returns the folder the programs were put in."""
+        for win, content in s.files.items():
+            if win.endswith("\\"):
+                os.makedirs(self.host(win), exist_ok=True)
+            else:
+                self.put(self.host(win), content)
+        os.makedirs(self.host(s.temp_dir), exist_ok=True)
+        os.makedirs(self.disks, exist_ok=True)
+        if s.authored:
+            self.author(s)
+        for disk, files in s.disks.items():
+            for name, content in files.items():
+                self.put(os.path.join(self.disks, str(disk), *name.split("\\")), content)
+        os.makedirs(os.path.join(self.disks, "1"), exist_ok=True)
+        self.insert(1)
+        if s.launch_from == "medium":
+            folder = os.path.join(self.disks, "1")
+        else:
+            folder = self.host(s.launch_from)
+            os.makedirs(folder, exist_ok=True)
+        shutil.copy2(self.launcher, os.path.join(folder, os.path.basename(self.launcher)))
+        updater = os.path.join(folder, "Tavrix.bin")
+        if s.no_updater:
+            pass
+        elif s.updater_bytes is None:
+            shutil.copy2(self.updater, updater)
+        else:
+            with open(updater, "wb") as f:
+                f.write(s.updater_bytes)
+        return folder
+
+    def tree(self, installation: str):
+        root = self.host(installation)
+        found = {}
+        for folder, _, names in os.walk(root):
+            for name in names:
+                path = os.path.join(folder, name)
+                rel = os.path.relpath(path, root).replace("/", "\\")
+                with open(path, "rb") as f:
+                    data = f.read()
+                found[rel] = (data, int(os.stat(path).st_mtime_ns // 100) + UNIX_EPOCH_TICKS)
+        return found
+
+    def wininit_removals(self) -> List[str]:
+        """The deletions that WININIT.INI asks for, the way of the 9x family."""
+        found = []
+        wininit = self.host("C:\\windows\\WININIT.INI")
+        if os.path.exists(wininit):
+            with open(wininit, "rb") as f:
+                text = f.read().decode("cp932", errors="replace")
+            for line in text.splitlines():
+                if line.upper().startswith("NUL="):
+                    found.append("wininit " + line[4:])
+        return found
+
+
+class PosixBackend(Machine):
+    name = "posix"
+
+    def __init__(self, bin_dir: str, work_dir: str, timeout: float = 60):
+        super().__init__(os.path.join(bin_dir, "launcher", "Orbane"), os.path.join(bin_dir, "updater", "Tavrix.bin"),
+                         os.path.join(bin_dir, "tools", "szdd", "szdd"),
+                         os.path.join(bin_dir, "tools", "mkmedium", "mkmedium"), work_dir, timeout)
 
     def windows(self, host: str) -> Optional[str]:
         host = os.path.realpath(host)
@@ -252,45 +363,9 @@ class PosixBackend:
                 return drive.upper() + ":\\" + rest.replace("/", "\\")
         return None
 
-    def put(self, path: str, content, win_name: str):
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        data = data_of(content)
-        if isinstance(content, Compressed):
-            data = self.compress(data, win_name)
-        with open(path, "wb") as f:
-            f.write(data)
-        ticks = time_of(content)
-        if ticks is not None:
-            seconds = (ticks - UNIX_EPOCH_TICKS) / TICKS_PER_SECOND
-            os.utime(path, (seconds, seconds))
-
-    def author(self, s: Scenario):
-        """Builds the scenario's medium with mkmedium into the disks' folders."""
-        a = s.authored
-        files = os.path.join(self.work, "update")
-        out = os.path.join(self.work, "medium")
-        shutil.rmtree(files, ignore_errors=True)
-        shutil.rmtree(out, ignore_errors=True)
-        for name, content in a.files.items():
-            self.put(os.path.join(files, *name.split("\\")), content, name)
-        size = os.path.getsize(self.launcher) + os.path.getsize(self.updater) + a.room
-        env = dict(os.environ, WINEPREFIX=self.prefix)
-        done = subprocess.run([self.mkmedium, "build", "--quiet", "--disk-size", str(size), "--orbane",
-                               self.launcher, "--tavrix", self.updater] + a.keys + [files, out], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=subprocess.STDOUT, env=env)
-        if done.returncode != 0:
-            raise ScenarioFailure("mkmedium build failed:\n" + done.stdout.decode(errors="replace"))
-        for entry in os.listdir(out):
-            os.rename(os.path.join(out, entry), os.path.join(self.prefix, "disks", entry[len("disk"):]))
-
-    def insert(self, disk: int):
-        link = os.path.join(self.prefix, "dosdevices", self.drive + ":")
-        if os.path.lexists(link):
-            os.remove(link)
-        os.symlink(os.path.join(self.prefix, "disks", str(disk)), link)
-
     def setup(self, s: Scenario):
         self.prefix = os.path.join(self.work, "prefix")
+        self.disks = os.path.join(self.prefix, "disks")
         shutil.rmtree(self.prefix, ignore_errors=True)
         os.makedirs(os.path.join(self.prefix, "dosdevices"))
         os.makedirs(os.path.join(self.prefix, "drive_c", "windows"))
@@ -304,36 +379,7 @@ class PosixBackend:
             f.write(reg_file(registry, HKLM))
         with open(os.path.join(self.prefix, "user.reg"), "w") as f:
             f.write(reg_file(registry, HKCU))
-        for win, content in s.files.items():
-            if win.endswith("\\"):
-                os.makedirs(self.host(win), exist_ok=True)
-            else:
-                self.put(self.host(win), content, win)
-        os.makedirs(self.host(s.temp_dir), exist_ok=True)
-        os.makedirs(os.path.join(self.prefix, "disks"))
-        if s.authored:
-            self.author(s)
-        for disk, files in s.disks.items():
-            root = os.path.join(self.prefix, "disks", str(disk))
-            os.makedirs(root, exist_ok=True)
-            for name, content in files.items():
-                self.put(os.path.join(root, *name.split("\\")), content, name)
-        os.makedirs(os.path.join(self.prefix, "disks", "1"), exist_ok=True)
-        self.insert(1)
-        if s.launch_from == "medium":
-            folder = os.path.join(self.prefix, "disks", "1")
-        else:
-            folder = self.host(s.launch_from)
-            os.makedirs(folder, exist_ok=True)
-        shutil.copy2(self.launcher, os.path.join(folder, "Orbane"))
-        updater = os.path.join(folder, "Tavrix.bin")
-        if s.no_updater:
-            pass
-        elif s.updater_bytes is None:
-            shutil.copy2(self.updater, updater)
-        else:
-            with open(updater, "wb") as f:
-                f.write(s.updater_bytes)
+        folder = self.lay_out(s)
         self.launch = os.path.join(folder, "Orbane" if s.command_line is None else "Tavrix.bin")
         self.transcript_path = os.path.join(self.work, "transcript.txt")
         if os.path.exists(self.transcript_path):
@@ -405,19 +451,6 @@ class PosixBackend:
                       temp_files=sorted(os.listdir(self.host(s.temp_dir))), removals=self.removals(),
                       notes=notes)
 
-    def tree(self, installation: str):
-        root = self.host(installation)
-        found = {}
-        for folder, _, names in os.walk(root):
-            for name in names:
-                path = os.path.join(folder, name)
-                rel = os.path.relpath(path, root).replace("/", "\\")
-                with open(path, "rb") as f:
-                    data = f.read()
-                ticks = int(os.stat(path).st_mtime_ns // 100) + UNIX_EPOCH_TICKS
-                found[rel] = (data, ticks)
-        return found
-
     def removals(self) -> List[str]:
         found = []
         pending = os.path.join(self.prefix, "pending-deletions")
@@ -425,12 +458,7 @@ class PosixBackend:
             for line in read_text(pending).splitlines():
                 boot, _, path = line.partition("\t")
                 found.append("restart " + (self.windows(path) or path))
-        wininit = self.host("C:\\windows\\WININIT.INI")
-        if os.path.exists(wininit):
-            for line in read_text(wininit).splitlines():
-                if line.upper().startswith("NUL="):
-                    found.append("wininit " + line[4:])
-        return found
+        return found + self.wininit_removals()
 
 
 def read_text(path: str) -> str:

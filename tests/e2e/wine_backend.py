@@ -20,8 +20,7 @@ import subprocess
 import time
 from typing import Dict, List
 
-from harness import (HKCU, HKLM, Insert, Result, Scenario, ScenarioFailure, TICKS_PER_SECOND, UNIX_EPOCH_TICKS,
-                     data_of, last_record, read_text, time_of, Compressed)
+from harness import HKCU, HKLM, Insert, Machine, Result, Scenario, ScenarioFailure, last_record, read_text
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
@@ -66,19 +65,15 @@ def view32(root: str, key: str, windows_version) -> str:
     return key
 
 
-class WineBackend:
+class WineBackend(Machine):
     name = "wine"
 
     def __init__(self, bin_dir: str, work_dir: str, timeout: float = 100):
-        self.launcher = os.path.join(bin_dir, "launcher", "Orbane.exe")
-        self.updater = os.path.join(bin_dir, "updater", "Tavrix.bin")
+        super().__init__(os.path.join(bin_dir, "launcher", "Orbane.exe"), os.path.join(bin_dir, "updater", "Tavrix.bin"),
+                         os.environ.get("ZEFA_SZDD", ""), os.environ.get("ZEFA_MKMEDIUM", ""), work_dir, timeout)
         self.robot = os.path.join(bin_dir, "tests", "wine", "robot.exe")
         self.env_file = os.environ.get("ZEFA_WINE_ENV", os.path.join(bin_dir, "wine.env"))
-        self.szdd = os.environ.get("ZEFA_SZDD", "")
-        self.mkmedium = os.environ.get("ZEFA_MKMEDIUM", "")
         self.prefix = read_env(self.env_file)["WINEPREFIX"]
-        self.work = work_dir
-        self.timeout = timeout
         self.pictures = os.environ.get("ZEFA_PICTURES") == os.path.basename(work_dir)
         self.keep_removals = False  # leave the registered deletions for the next start
 
@@ -96,65 +91,10 @@ class WineBackend:
             return subprocess.call(["sh", WINE_RUN, self.env_file, *args], stdin=subprocess.DEVNULL,
                                    stdout=out, stderr=subprocess.STDOUT)
 
-    def compress(self, data: bytes) -> bytes:
-        if not self.szdd:
-            raise ScenarioFailure("ZEFA_SZDD names no szdd tool to compress the medium's files")
-        src = os.path.join(self.work, "compress.in")
-        dst = os.path.join(self.work, "compress.out")
-        with open(src, "wb") as f:
-            f.write(data)
-        subprocess.run([self.szdd, "compress", src, dst], check=True, stdin=subprocess.DEVNULL)
-        with open(dst, "rb") as f:
-            return f.read()
-
     # -- paths
-    def host(self, win: str) -> str:
-        drive, rest = win[0].lower(), win[2:].lstrip("\\")
-        base = os.path.join(self.prefix, "dosdevices", drive + ":")
-        return os.path.join(base, *rest.split("\\")) if rest else base
-
     @staticmethod
     def windows_of_host(path: str) -> str:
         return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-    def put(self, path: str, content):
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        data = data_of(content)
-        if isinstance(content, Compressed):
-            data = self.compress(data)
-        with open(path, "wb") as f:
-            f.write(data)
-        ticks = time_of(content)
-        if ticks is not None:
-            seconds = (ticks - UNIX_EPOCH_TICKS) / TICKS_PER_SECOND
-            os.utime(path, (seconds, seconds))
-
-    def author(self, s: Scenario):
-        """Builds the scenario's medium with the host's mkmedium, around the
-        Windows programs, into the disks' folders."""
-        a = s.authored
-        files = os.path.join(self.work, "update")
-        out = os.path.join(self.work, "medium")
-        for name, content in a.files.items():
-            self.put(os.path.join(files, *name.split("\\")), content)
-        # The same room beside the programs as in the POSIX build, so that the
-        # same files land on the same disks.
-        size = os.path.getsize(self.launcher) + os.path.getsize(self.updater) + a.room
-        with open(os.path.join(self.work, "mkmedium.log"), "wb") as log:
-            status = subprocess.call([self.mkmedium, "build", "--quiet", "--disk-size", str(size), "--orbane",
-                                      self.launcher, "--tavrix", self.updater] + a.keys + [files, out],
-                                     stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
-        if status != 0:
-            raise ScenarioFailure("mkmedium build failed:\n" + read_text(os.path.join(self.work, "mkmedium.log")))
-        os.makedirs(self.disks, exist_ok=True)
-        for entry in os.listdir(out):
-            os.rename(os.path.join(out, entry), os.path.join(self.disks, entry[len("disk"):]))
-
-    def insert(self, disk: int):
-        link = os.path.join(self.prefix, "dosdevices", self.drive + ":")
-        if os.path.lexists(link):
-            os.remove(link)
-        os.symlink(os.path.join(self.disks, str(disk)), link)
 
     # -- the machine
     def clear_drive_c(self):
@@ -211,35 +151,9 @@ class WineBackend:
         self.clear_drive_c()
         self.registry(s)
         self.drive = s.drive.lower()
-        for win, content in s.files.items():
-            if win.endswith("\\"):
-                os.makedirs(self.host(win), exist_ok=True)
-            else:
-                self.put(self.host(win), content)
-        os.makedirs(self.host(s.temp_dir), exist_ok=True)
         self.disks = os.path.join(self.work, "disks")
-        if s.authored:
-            self.author(s)
-        for disk, files in s.disks.items():
-            root = os.path.join(self.disks, str(disk))
-            os.makedirs(root, exist_ok=True)
-            for name, content in files.items():
-                self.put(os.path.join(root, *name.split("\\")), content)
-        os.makedirs(os.path.join(self.disks, "1"), exist_ok=True)
-        self.insert(1)
-        if s.launch_from == "medium":
-            folder, win_folder = os.path.join(self.disks, "1"), s.drive + ":"
-        else:
-            folder, win_folder = self.host(s.launch_from), s.launch_from
-            os.makedirs(folder, exist_ok=True)
-        shutil.copy2(self.launcher, os.path.join(folder, "Orbane.exe"))
-        if s.no_updater:
-            pass
-        elif s.updater_bytes is None:
-            shutil.copy2(self.updater, os.path.join(folder, "Tavrix.bin"))
-        else:
-            with open(os.path.join(folder, "Tavrix.bin"), "wb") as f:
-                f.write(s.updater_bytes)
+        self.lay_out(s)
+        win_folder = s.drive + ":" if s.launch_from == "medium" else s.launch_from
         if s.command_line is None:
             program = win_folder + "\\Orbane.exe"
             command = '"%s"' % program if " " in program else program
@@ -324,28 +238,9 @@ class WineBackend:
         # scenarios know it by the one name.
         return sorted("Orbane" if n == "Orbane.exe" else n for n in os.listdir(self.host(s.temp_dir)))
 
-    def tree(self, installation: str):
-        root = self.host(installation)
-        found = {}
-        for folder, _, names in os.walk(root):
-            for name in names:
-                path = os.path.join(folder, name)
-                rel = os.path.relpath(path, root).replace("/", "\\")
-                with open(path, "rb") as f:
-                    data = f.read()
-                found[rel] = (data, int(os.stat(path).st_mtime_ns // 100) + UNIX_EPOCH_TICKS)
-        return found
-
     def removals(self) -> List[str]:
         found = [line for line in read_text(os.path.join(self.control, "removals.txt")).splitlines() if line]
-        wininit = self.host("C:\\windows\\WININIT.INI")
-        if os.path.exists(wininit):
-            with open(wininit, "rb") as f:
-                text = f.read().decode("cp932", errors="replace").replace("\r\n", "\n")
-            for line in text.splitlines():
-                if line.upper().startswith("NUL="):
-                    found.append("wininit " + line[4:])
-        return found
+        return found + self.wininit_removals()
 
     def convert_pictures(self):
         """The robot's screenshots as PNG (ImageMagick), beside them."""

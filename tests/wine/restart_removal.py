@@ -96,6 +96,11 @@ def main() -> int:
     backend.wine("cmd", "/c", "exit", log=os.path.join(backend.work, "restart.log"))
     if os.path.exists(copy):
         problems.append("the temporary copy is still there after the restart")
+    # The server that start made ends by itself a few seconds after its last
+    # client, and a program of the next test connecting just then loses it:
+    # stop it now and leave a persistent one, as the session began with.
+    server(backend.env_file, "-k")
+    server(backend.env_file, "-w")
     server(backend.env_file, "-p")
 
     for p in problems:
