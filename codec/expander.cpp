@@ -47,7 +47,8 @@ ptrdiff_t ReadFully(Input& in, void* buffer, size_t size) {
 }
 
 Expander::Expander()
-    : window_(new uint8_t[kWindowSize + kChunk + kMaxGroupOutput + kSlack]), input_(new uint8_t[kInputBuffer]) {}
+    : window_(new uint8_t[kWindowSize + kChunk + kMaxGroupOutput + kSlack]),
+      input_(new uint8_t[kInputBuffer + kSlack]()) {}
 
 Status Expander::ExpandFile(Input& in, Output& out, uint64_t limit, Header* header, uint64_t* produced) {
   if (produced) *produced = 0;
@@ -137,16 +138,24 @@ Status Expander::Expand(Input& in, Output& out, uint64_t limit, uint64_t skip, u
           in_ += 8;
           continue;
         }
-        for (int k = 0; k < 8; ++k, flags >>= 1) {
-          if (flags & 1) {
-            *o++ = *in_++;
-          } else {
-            unsigned length = MatchLength(in_);
-            size_t distance = ((reinterpret_cast<uintptr_t>(o) + bias - MatchPosition(in_) - 1) & kWindowMask) + 1;
-            in_ += 2;
-            CopyMatch(o, o - distance, distance, length);
-            o += length;
-          }
+        // A run of literals at once (one 8-byte copy, of which the run's
+        // bytes count), then one match, until the group's 8 items are done.
+        unsigned left = 8;
+        for (;;) {
+          // Bits above the items left are 0, so the run stops there.
+          unsigned run = static_cast<unsigned>(__builtin_ctz(~flags));
+          std::memcpy(o, in_, 8);
+          o += run;
+          in_ += run;
+          left -= run;
+          if (left == 0) break;
+          flags >>= run + 1;
+          unsigned length = MatchLength(in_);
+          size_t distance = ((reinterpret_cast<uintptr_t>(o) + bias - MatchPosition(in_) - 1) & kWindowMask) + 1;
+          in_ += 2;
+          CopyMatch(o, o - distance, distance, length);
+          o += length;
+          if (--left == 0) break;
         }
       } while (--groups);
       ip = in_;
