@@ -106,7 +106,7 @@ class Scenario:
     tree: Optional[Dict[str, Union[Content, None]]] = None  # every file of the installation
     temp_files: Optional[List[str]] = None  # names left in the temporary directory
     removals: List[str] = field(default_factory=list)  # "restart <path>" or "wininit <path>"
-    # Launcher cases where the platform must be made to fail.
+    # Backends on which the scenario cannot run as written, and why.
     skip_reason: Dict[str, str] = field(default_factory=dict)  # backend name -> why not there
 
 
