@@ -14,6 +14,7 @@
 #include <string>
 
 #include "cp932.h"
+#include "platform/answer_words.h"
 #include "ui_windows.h"
 
 namespace posix::ui {
@@ -49,16 +50,6 @@ char KeyOf(int id) {
     case IDOK: return 'o';
     case IDCANCEL: return 'c';
     default: return 0;
-  }
-}
-
-const char* AliasOf(int id) {
-  switch (id) {
-    case IDYES: return "yes";
-    case IDNO: return "no";
-    case IDOK: return "ok";
-    case IDCANCEL: return "cancel";
-    default: return "";
   }
 }
 
@@ -156,7 +147,7 @@ class TerminalUser : public User {
     std::string cp932 = enc_.In(typed);
     for (const Button& b : scene.buttons) {
       std::string key(1, KeyOf(b.id));
-      if (cp932 == b.label || lower == AliasOf(b.id) || lower == key) return *answer = {Choice::kButton, b.id}, true;
+      if (cp932 == b.label || lower == AnswerWord(b.id) || lower == key) return *answer = {Choice::kButton, b.id}, true;
     }
     return false;
   }

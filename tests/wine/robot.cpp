@@ -38,6 +38,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/answer_words.h"
+
 namespace {
 
 std::wstring control;  // the control folder, with a final backslash
@@ -509,16 +511,6 @@ struct Answer {
   int button;
 };
 
-const char* AliasOf(int id) {
-  switch (id) {
-    case IDYES: return "yes";
-    case IDNO: return "no";
-    case IDOK: return "ok";
-    case IDCANCEL: return "cancel";
-    default: return "";
-  }
-}
-
 // An answer as a person types it in the POSIX build's terminal.
 bool Parse(const Scene& s, const std::string& typed, Answer* answer) {
   std::string t = Trim(typed), lower = t;
@@ -527,7 +519,7 @@ bool Parse(const Scene& s, const std::string& typed, Answer* answer) {
   if (lower == "close") return *answer = {Choice::kClose, 0}, true;
   if (t.empty()) return *answer = {Choice::kButton, s.defaultButton}, true;
   for (const Button& b : s.buttons) {
-    std::string alias = AliasOf(b.id);
+    std::string alias = AnswerWord(b.id);
     if (t == b.label || lower == alias || (!alias.empty() && lower == alias.substr(0, 1)))
       return *answer = {Choice::kButton, b.id}, true;
   }
