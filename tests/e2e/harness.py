@@ -28,6 +28,10 @@ Content = Union[bytes, Tuple[bytes, int]]
 
 HKLM = "HKEY_LOCAL_MACHINE"
 HKCU = "HKEY_CURRENT_USER"
+# The programs start in the root of C:, a drive that each scenario lays out
+# itself: a path without a drive (\Orbane.fix) then names a place under the
+# harness's control, never the root of the host's file system.
+START_FOLDER = "C:\\"
 UNINSTALL = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
 MAKER = "SOFTWARE\\ZEFA\\"
 
@@ -407,7 +411,7 @@ class PosixBackend(Machine):
         # The updater outlives the launcher and inherits its standard output:
         # the end of that output is the end of both.
         proc = subprocess.Popen([self.launch], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                stderr=subprocess.STDOUT, env=env, cwd=self.work)
+                                stderr=subprocess.STDOUT, env=env, cwd=self.host(START_FOLDER))
         output = b""
         deadline = time.monotonic() + self.timeout
         while True:

@@ -411,13 +411,14 @@ ALL = [
 
     Scenario(
         name="command_line_without_backslash",
-        about="a source path without a backslash looks for the script in the current drive's root",
+        about="a source path without a backslash reads the medium in the root of the current drive (C:)",
         registry=installed(),
-        files=GAME,
-        disks=SIMPLE,
+        files={**GAME, "C:\\Orbane.fix": script("1:README.TXT"), "C:\\disk1.fix": b"", "C:\\README.TXT": (README, NEW)},
+        disks={1: {}},
         command_line="Tavrix.bin",
-        answers=["OK", "OK"],
-        transcript=notice_after(cannot_open("\\Orbane.fix"), progress(RESOURCE_TITLE, 0, 100)),
+        answers=["はい", "OK", "OK"],
+        transcript=simple_run(),
+        tree=SIMPLE_DONE,
         removals=["restart D:\\Tavrix.bin"]),
 
     Scenario(

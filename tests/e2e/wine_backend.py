@@ -20,7 +20,7 @@ import subprocess
 import time
 from typing import Dict, List
 
-from harness import HKCU, HKLM, Insert, Machine, Result, Scenario, ScenarioFailure, last_record, read_text
+from harness import HKCU, HKLM, START_FOLDER, Insert, Machine, Result, Scenario, ScenarioFailure, last_record, read_text
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
@@ -63,6 +63,10 @@ def view32(root: str, key: str, windows_version) -> str:
     if root == HKLM and key.upper().startswith("SOFTWARE\\"):
         return "SOFTWARE\\Wow6432Node\\" + key[len("SOFTWARE\\"):]
     return key
+
+
+class Stalled(Exception):
+    """The programs showed nothing for the robot's first-window limit."""
 
 
 class WineBackend(Machine):
@@ -165,7 +169,7 @@ class WineBackend(Machine):
         with open(os.path.join(self.control, "command.txt"), "w", encoding="utf-8") as f:
             f.write(command)
         with open(os.path.join(self.control, "cwd.txt"), "w", encoding="utf-8") as f:
-            f.write(self.windows_of_host(self.work))
+            f.write(START_FOLDER)
         with open(os.path.join(self.control, "env.txt"), "w", encoding="utf-8") as f:
             f.write("TMP=%s\nTEMP=%s\n" % (s.temp_dir, s.temp_dir))
         if self.pictures:
@@ -174,6 +178,27 @@ class WineBackend(Machine):
             open(os.path.join(self.control, "keep-removals"), "w").close()
 
     def run(self, s: Scenario) -> Result:
+        try:
+            return self.run_once(s)
+        except Stalled as stall:
+            # Once in a long while a Wine process stalls before it shows
+            # anything. The scenario runs again from the start, and the stall
+            # is told; a program of ours that hangs hangs again and fails.
+            print("note: %s stalled, and runs again:\n  %s" % (s.name, str(stall).replace("\n", "\n  ")))
+            try:
+                return self.run_once(s)
+            except Stalled as again:
+                raise ScenarioFailure("stalled twice:\n" + str(stall) + "\n" + str(again))
+
+    def host_state(self) -> str:
+        """The host's view of the Wine processes: state and kernel wait."""
+        out = subprocess.run(["ps", "-eo", "pid,ppid,stat,wchan:24,etime,args"], stdin=subprocess.DEVNULL,
+                             capture_output=True, text=True, check=False).stdout
+        lines = out.splitlines()[:1] + [line for line in out.splitlines()[1:]
+                                        if "wine" in line or ".exe" in line or ".bin" in line]
+        return "\n".join(lines)
+
+    def run_once(self, s: Scenario) -> Result:
         self.setup(s)
         answers = list(s.answers)
         notes = []
@@ -188,6 +213,11 @@ class WineBackend(Machine):
                 robot.kill()
                 robot.wait()
                 raise ScenarioFailure("the robot did not finish; transcript so far:\n" + self.transcript())
+            stalled = os.path.join(self.control, "stalled.txt")
+            if os.path.exists(stalled) and not os.path.exists(stalled + ".host"):
+                with open(stalled + ".host", "w") as f:
+                    f.write(self.host_state() + "\n")
+                open(os.path.join(self.control, "stalled-seen"), "w").close()
             ask = os.path.join(self.control, "ask-%d.txt" % (asked + 1))
             if not os.path.exists(ask):
                 time.sleep(0.01)
@@ -208,6 +238,8 @@ class WineBackend(Machine):
         log.close()
         self.output = read_text(log_path)
         done = read_text(os.path.join(self.control, "done.txt")).strip()
+        if done.startswith("stalled"):
+            raise Stalled(done + "\n" + read_text(os.path.join(self.control, "stalled.txt.host")))
         if done not in ("ok", "a box was left without an answer"):
             notes.append("robot: " + (done or "ended without a word, status %d" % robot.returncode))
         if answers:

@@ -23,7 +23,11 @@
 //   removals.txt  written by the robot at the end: the restart-time deletions
 //                 that the run registered ("restart PATH"), which it then clears
 //                 unless keep-removals is present
-//   done.txt      written last: "ok", or what went wrong
+//   stalled.txt   written by the robot when the programs showed nothing for
+//                 too long: the processes and windows it sees; it then waits a
+//                 moment for stalled-seen (the harness has looked at the host)
+//                 before it ends them
+//   done.txt      written last: "ok", or what went wrong ("stalled: ...")
 // The robot ends when the started program and every program it started have
 // ended, or after a time limit.
 #include <windows.h>
@@ -103,6 +107,22 @@ class Programs {
   // The program file of each process of ours, one a line, in the order they
   // were seen.
   const std::wstring& Files() const { return files_; }
+
+  // Each process of ours that still runs: its id and program file.
+  std::string Alive() const {
+    std::string out;
+    for (DWORD pid : ours_) {
+      HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, pid);
+      if (!h) continue;
+      wchar_t path[MAX_PATH] = L"";
+      DWORD size = MAX_PATH;
+      if (!QueryFullProcessImageNameW(h, 0, path, &size)) size = 0;
+      if (WaitForSingleObject(h, 0) == WAIT_TIMEOUT)
+        out += "  process " + std::to_string(pid) + " " + Utf8(std::wstring(path, size)) + "\n";
+      CloseHandle(h);
+    }
+    return out;
+  }
 
   // Takes in the programs that ours started; true while any of ours runs.
   bool Running() {
@@ -493,6 +513,27 @@ bool Settled(HWND w) {
   return SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &ignored) != 0;
 }
 
+// Whether any top-level window of our programs is on the screen.
+bool AnyShown(const Programs& programs) {
+  for (HWND w : TopWindows())
+    if (IsWindowVisible(w) && programs.Owns(w)) return true;
+  return false;
+}
+
+// What the robot can tell of programs that show nothing: which of them run,
+// and their top-level windows, shown or not.
+std::string Diagnosis(const Programs& programs) {
+  std::string out = programs.Alive();
+  for (HWND w : TopWindows()) {
+    if (!programs.Owns(w)) continue;
+    DWORD pid;
+    GetWindowThreadProcessId(w, &pid);
+    out += "  window of " + std::to_string(pid) + ": " + Utf8(ClassOf(w)) + " \"" + Utf8(TextOf(w)) + "\"" +
+           (IsWindowVisible(w) ? " shown" : " hidden") + (IsWindowEnabled(w) ? "" : " disabled") + "\n";
+  }
+  return out;
+}
+
 // The box or dialog of ours that waits for an answer: a visible, enabled
 // dialog window of our programs with at least one button.
 HWND Waiting(Programs& programs) {
@@ -641,7 +682,13 @@ int wmain(int argc, wchar_t** argv) {
 
   Programs programs(process.dwProcessId);
   watched = &programs;
-  DWORD deadline = GetTickCount() + 90000;
+  DWORD started = GetTickCount(), deadline = started + 90000;
+  // Every scenario shows a window within a second or two. A program that
+  // shows none for this long has stalled where it cannot be answered (Wine
+  // has been seen to stall a starting process): the harness is told, so it
+  // can note the state of the machine and run the scenario again.
+  const DWORD kFirstWindowLimit = 30000;
+  bool shown = false;
   int asked = 0;
   HWND last = nullptr;
   std::string lastRecord;
@@ -649,6 +696,14 @@ int wmain(int argc, wchar_t** argv) {
     if ((int)(GetTickCount() - deadline) > 0) {
       programs.EndAll();
       return Finish("timed out", 1);
+    }
+    shown = shown || AnyShown(programs);
+    if (!shown && GetTickCount() - started > kFirstWindowLimit) {
+      std::string diagnosis = Diagnosis(programs);
+      WriteFileText(L"stalled.txt", diagnosis);
+      for (int i = 0; i < 100 && !Exists(L"stalled-seen"); ++i) Sleep(50);
+      programs.EndAll();
+      return Finish("stalled: nothing shown in " + std::to_string(kFirstWindowLimit / 1000) + " s\n" + diagnosis, 4);
     }
     HWND w = Waiting(programs);
     if (!w || !Settled(w)) {
