@@ -139,6 +139,10 @@ def abort_question(answer, behind):
 
 GAME = {INSTALL + "\\": b""}  # the installation directory, empty
 
+# A one-disk medium in the root of C:, nothing on the drive D:.
+MEDIUM_IN_ROOT_OF_C = {**GAME, "C:\\Orbane.fix": script("1:README.TXT"), "C:\\disk1.fix": b"",
+                       "C:\\README.TXT": (README, NEW)}
+
 LONG_TEMP = "C:\\" + "\\".join(["T" * 60] * 5)  # 308 bytes: more than a path may hold
 
 ALL = [
@@ -401,7 +405,7 @@ ALL = [
         name="command_line_root_of_drive",
         about="a source path in the root of a drive reads the script from that root",
         registry=installed(),
-        files={**GAME, "C:\\Orbane.fix": script("1:README.TXT"), "C:\\disk1.fix": b"", "C:\\README.TXT": (README, NEW)},
+        files=MEDIUM_IN_ROOT_OF_C,
         disks={1: {}},
         command_line="C:\\Tavrix.bin",
         answers=["はい", "OK", "OK"],
@@ -413,7 +417,7 @@ ALL = [
         name="command_line_without_backslash",
         about="a source path without a backslash reads the medium in the root of the current drive (C:)",
         registry=installed(),
-        files={**GAME, "C:\\Orbane.fix": script("1:README.TXT"), "C:\\disk1.fix": b"", "C:\\README.TXT": (README, NEW)},
+        files=MEDIUM_IN_ROOT_OF_C,
         disks={1: {}},
         command_line="Tavrix.bin",
         answers=["はい", "OK", "OK"],
