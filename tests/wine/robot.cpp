@@ -712,15 +712,19 @@ int wmain(int argc, wchar_t** argv) {
     }
     Scene scene = Look(w);
     if (scene.box) {
-      // The icon is known by its pixels, once the box is drawn.
-      for (int i = 0; i < 50 && scene.icon.empty(); ++i) {
+      // The icon is known by its pixels, once the box is drawn: on a loaded
+      // machine the screen may show it a few seconds late. A box with no
+      // icon control shows none, which a second's looking settles.
+      DWORD looked = GetTickCount();
+      for (int i = 0; scene.icon.empty(); ++i) {
         RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         Settled(w);
         Sleep(i < 2 ? 30 : 100);
         scene.icon = IconShown(w);
         bool hasIcon = false;
         for (HWND c : Children(w)) hasIcon |= IsIcon(c);
-        if (!hasIcon) break;
+        DWORD spent = GetTickCount() - looked;
+        if ((!hasIcon && spent > 1000) || spent > 15000) break;
       }
     }
     std::string record = Describe(scene);
