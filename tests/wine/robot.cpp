@@ -326,11 +326,12 @@ BITMAPINFOHEADER Header(int width, int height) {
   return h;
 }
 
-Pixels Grab(int x, int y, int width, int height) {
+// What paint draws into a memory picture of the given size.
+template <typename Paint>
+Pixels Draw(int width, int height, Paint paint) {
   Pixels p;
   p.width = width;
   p.height = height;
-  p.bits.resize((size_t)width * height);
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info = {};
@@ -338,15 +339,19 @@ Pixels Grab(int x, int y, int width, int height) {
   void* bits;
   HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, x, y, SRCCOPY);
+  paint(memory, screen);
   GdiFlush();
-  std::memcpy(p.bits.data(), bits, p.bits.size() * 4);
+  p.bits.assign((DWORD*)bits, (DWORD*)bits + (size_t)width * height);
   SelectObject(memory, old);
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   for (DWORD& px : p.bits) px &= 0xFFFFFF;
   return p;
+}
+
+Pixels Grab(int x, int y, int width, int height) {
+  return Draw(width, height, [&](HDC memory, HDC screen) { BitBlt(memory, 0, 0, width, height, screen, x, y, SRCCOPY); });
 }
 
 // A system icon as the box draws it: its pixels and which of them it covers.
@@ -363,35 +368,21 @@ std::vector<Reference> References(int size) {
   } kinds[] = {{"error", IDI_HAND}, {"question", IDI_QUESTION}, {"warning", IDI_EXCLAMATION},
                {"information", IDI_ASTERISK}};
   std::vector<Reference> out;
-  HDC screen = GetDC(nullptr);
   for (auto& kind : kinds) {
     HICON icon = LoadIconW(nullptr, kind.id);
-    Reference ref{kind.name, {}, {}};
     // Drawn on black and on white: where the two agree, the icon covers the pixel.
     Pixels on[2];
     for (int pass = 0; pass < 2; ++pass) {
-      HDC memory = CreateCompatibleDC(screen);
-      BITMAPINFO info = {};
-      info.bmiHeader = Header(size, size);
-      void* bits;
-      HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-      HGDIOBJ old = SelectObject(memory, bitmap);
-      RECT all = {0, 0, size, size};
-      FillRect(memory, &all, (HBRUSH)GetStockObject(pass ? WHITE_BRUSH : BLACK_BRUSH));
-      DrawIconEx(memory, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
-      GdiFlush();
-      on[pass].width = on[pass].height = size;
-      on[pass].bits.assign((DWORD*)bits, (DWORD*)bits + size * size);
-      for (DWORD& px : on[pass].bits) px &= 0xFFFFFF;
-      SelectObject(memory, old);
-      DeleteObject(bitmap);
-      DeleteDC(memory);
+      on[pass] = Draw(size, size, [&](HDC memory, HDC) {
+        RECT all = {0, 0, size, size};
+        FillRect(memory, &all, (HBRUSH)GetStockObject(pass ? WHITE_BRUSH : BLACK_BRUSH));
+        DrawIconEx(memory, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+      });
     }
-    ref.pixels = on[0];
+    Reference ref{kind.name, on[0], {}};
     for (int i = 0; i < size * size; ++i) ref.covered.push_back(on[0].bits[i] == on[1].bits[i]);
     out.push_back(ref);
   }
-  ReleaseDC(nullptr, screen);
   return out;
 }
 
