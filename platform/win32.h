@@ -9,5 +9,10 @@
 #include <commctrl.h>
 #include <lzexpand.h>
 #else
-#include "posix/win32_api.h"
+#include "posix/text/text_api.h"
+#include "posix/files/files_api.h"
+#include "posix/lz/lz_api.h"
+#include "posix/registry/registry_api.h"
+#include "posix/process/process_api.h"
+#include "posix/ui/ui_api.h"
 #endif

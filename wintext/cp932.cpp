@@ -4,9 +4,7 @@
 
 #include <cerrno>
 
-#include "win32_api.h"
-
-namespace posix {
+namespace wintext {
 namespace {
 
 bool Convert(const char* to, const char* from, std::string_view in, std::string* out) {
@@ -66,34 +64,4 @@ int CompareNoCase(const char* a, const char* b) {
   }
 }
 
-}  // namespace posix
-
-LPSTR WINAPI lstrcpyA(LPSTR dest, LPCSTR src) {
-  if (!dest || !src) return nullptr;
-  char* d = dest;
-  while ((*d++ = *src++)) {
-  }
-  return dest;
-}
-
-LPSTR WINAPI lstrcatA(LPSTR dest, LPCSTR src) {
-  if (!dest || !src) return nullptr;
-  lstrcpyA(dest + lstrlenA(dest), src);
-  return dest;
-}
-
-int WINAPI lstrlenA(LPCSTR s) {
-  if (!s) return 0;
-  const char* p = s;
-  while (*p) ++p;
-  return static_cast<int>(p - s);
-}
-
-int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
-  if (!a || !b) return (a != nullptr) - (b != nullptr);
-  return posix::CompareNoCase(a, b);
-}
-
-BOOL WINAPI IsDBCSLeadByte(BYTE c) { return posix::IsLeadByte(c); }
-
-UINT WINAPI GetACP(void) { return 932; }
+}  // namespace wintext

@@ -1,11 +1,12 @@
 // Code page 932 (Shift-JIS as Windows has it), the ANSI code page of the
-// system the POSIX layer stands in for.
+// system the POSIX layer stands in for, and of every text of the update
+// script and the medium.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-namespace posix {
+namespace wintext {
 
 // A byte that begins a double-byte character.
 inline bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
@@ -22,4 +23,4 @@ bool ConvertCp932(std::string_view in, const char* codeset, std::string* out, bo
 // byte is never taken for a letter of its own. Returns <0, 0 or >0.
 int CompareNoCase(const char* a, const char* b);
 
-}  // namespace posix
+}  // namespace wintext

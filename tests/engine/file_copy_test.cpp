@@ -8,7 +8,7 @@
 #include "foundation/file.h"
 #include "support/sandbox.h"
 #ifndef _WIN32
-#include "platform/posix/handles.h"
+#include "platform/posix/files/handles.h"
 #include "support/syscall_faults.h"
 #endif
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "engine_fixture.h"
-#include "platform/posix/cp932.h"
-#include "platform/posix/paths.h"
+#include "wintext/cp932.h"
+#include "platform/posix/files/paths.h"
 #include "support/syscall_faults.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "support/sandbox.h"
 #include "support/syscall_faults.h"
 #ifndef _WIN32
-#include "platform/posix/handles.h"
+#include "platform/posix/files/handles.h"
 #endif
 
 namespace {

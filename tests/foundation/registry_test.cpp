@@ -10,7 +10,7 @@
 #include "support/registry_fixture.h"
 #include "support/sandbox.h"
 #ifndef _WIN32
-#include "platform/posix/registry.h"
+#include "platform/posix/registry/registry.h"
 #endif
 
 namespace {

@@ -7,8 +7,8 @@
 #include "engine/update_job.h"
 #include "foundation/text.h"
 #include "fuzz_prefix.h"
-#include "platform/posix/registry.h"
-#include "platform/posix/registry_file.h"
+#include "platform/posix/registry/registry.h"
+#include "platform/posix/registry/registry_file.h"
 #include "platform/win32.h"
 
 namespace {

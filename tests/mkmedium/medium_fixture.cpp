@@ -11,7 +11,7 @@
 #include "codec/expander.h"
 #include "codec/memory_stream.h"
 #include "host_files.h"
-#include "platform/posix/cp932.h"
+#include "wintext/cp932.h"
 #include "reference.h"
 
 MediumTest::MediumTest() {

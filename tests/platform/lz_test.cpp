@@ -4,7 +4,7 @@
 #include <string>
 
 #include "codec/reference.h"
-#include "platform/posix/handles.h"
+#include "platform/posix/files/handles.h"
 #include "platform/win32.h"
 #include "support/sandbox.h"
 #include "support/syscall_faults.h"

@@ -6,7 +6,7 @@
 #include <climits>
 #include <string>
 
-#include "platform/posix/paths.h"
+#include "platform/posix/files/paths.h"
 #include "platform/win32.h"
 #include "support/sandbox.h"
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/posix/registry.h"
+#include "platform/posix/registry/registry.h"
 #include "platform/win32.h"
 #include "support/sandbox.h"
 #include "support/syscall_faults.h"

@@ -2,7 +2,7 @@
 // two ways a program removes itself once Windows starts again.
 #include <gtest/gtest.h>
 
-#include "platform/posix/program_start.h"
+#include "platform/posix/process/program_start.h"
 #include "platform/win32.h"
 #include "support/sandbox.h"
 #include "support/scoped_env.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/dialog_resources.h"
+#include "platform/posix/ui/dialog_resources.h"
 #include "platform/win32.h"
 #include "support/sandbox.h"
 #include "support/scripted_user.h"

@@ -4,8 +4,8 @@
 #include <stdexcept>
 
 #ifndef _WIN32
-#include "platform/posix/syscalls.h"
-#include "platform/posix/utf16.h"
+#include "platform/posix/files/syscalls.h"
+#include "platform/posix/text/utf16.h"
 #endif
 
 namespace {

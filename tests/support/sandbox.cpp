@@ -11,8 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/posix/cp932.h"
-#include "platform/posix/filetime.h"
+#include "wintext/cp932.h"
+#include "platform/posix/files/filetime.h"
 #endif
 
 namespace {
@@ -45,7 +45,7 @@ int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
 
 std::string Cp932(const std::string& utf8) {
   std::string out;
-  Check(posix::Utf8ToCp932(utf8, &out), "not CP932: " + utf8);
+  Check(wintext::Utf8ToCp932(utf8, &out), "not CP932: " + utf8);
   return out;
 }
 
@@ -77,7 +77,7 @@ std::string Sandbox::Win(const std::string& rel) const { return rel.empty() ? "C
 
 std::string Sandbox::Host(const std::string& rel) const {
   std::string utf8;
-  Check(posix::Cp932ToUtf8(rel, &utf8), "not CP932");
+  Check(wintext::Cp932ToUtf8(rel, &utf8), "not CP932");
   for (char& c : utf8)
     if (c == '\\') c = '/';
   return utf8.empty() ? root_ : root_ + "/" + utf8;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/ui.h"
+#include "platform/posix/ui/ui.h"
 
 class ScriptedUser : public posix::ui::User {
  public:

@@ -5,7 +5,7 @@
 #ifndef _WIN32
 #include <cerrno>
 
-#include "platform/posix/syscalls.h"
+#include "platform/posix/files/syscalls.h"
 
 class SyscallFaults {
  public:

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/posix/cp932.h"
+#include "wintext/cp932.h"
 
 namespace mkmedium {
 namespace {
@@ -37,7 +37,7 @@ uint32_t NameSlots(const std::string& name) {
   // A long name holds 13 UTF-16 units a slot; every CP932 character is one.
   uint32_t chars = 0;
   for (size_t i = 0; i < name.size(); ++i, ++chars)
-    if (posix::IsLeadByte(static_cast<unsigned char>(name[i])) && i + 1 < name.size()) ++i;
+    if (wintext::IsLeadByte(static_cast<unsigned char>(name[i])) && i + 1 < name.size()) ++i;
   return 1 + (chars + 12) / 13;
 }
 

@@ -20,7 +20,7 @@
 #include "host_files.h"
 #include "medium_check.h"
 #include "medium_name.h"
-#include "platform/posix/cp932.h"
+#include "wintext/cp932.h"
 #include "script/update_script.h"
 
 namespace mkmedium {
@@ -45,14 +45,14 @@ struct Source {
 // Orders CP932 names as Windows tells them apart: letter case ignored.
 struct NoCaseLess {
   bool operator()(const std::string& a, const std::string& b) const {
-    return posix::CompareNoCase(a.c_str(), b.c_str()) < 0;
+    return wintext::CompareNoCase(a.c_str(), b.c_str()) < 0;
   }
 };
 
 // The host's name (UTF-8, '/') of a CP932 name.
 std::string HostName(const std::string& cp932) {
   std::string utf8;
-  if (!posix::Cp932ToUtf8(cp932, &utf8)) throw Failure("internal: a name is not CP932: " + Readable(cp932));
+  if (!wintext::Cp932ToUtf8(cp932, &utf8)) throw Failure("internal: a name is not CP932: " + Readable(cp932));
   std::replace(utf8.begin(), utf8.end(), '\\', '/');
   return utf8;
 }

@@ -19,7 +19,7 @@
 #include "host_files.h"
 #include "layout.h"
 #include "medium_name.h"
-#include "platform/posix/paths.h"
+#include "platform/host.h"
 #include "platform/win32.h"
 #include "script/script_errors.h"
 #include "script/update_script.h"

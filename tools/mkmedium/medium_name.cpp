@@ -7,7 +7,8 @@
 
 #include <strings.h>
 
-#include "platform/posix/cp932.h"
+#include "wintext/cp932.h"
+#include "wintext/windows_name.h"
 #include "script/update_entry.h"
 
 namespace mkmedium {
@@ -18,18 +19,9 @@ std::vector<size_t> CharStarts(const std::string& s) {
   std::vector<size_t> starts;
   for (size_t i = 0; i < s.size(); ++i) {
     starts.push_back(i);
-    if (posix::IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ++i;
+    if (wintext::IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ++i;
   }
   return starts;
-}
-
-bool IsDeviceName(const std::string& part) {
-  std::string base = part.substr(0, part.find('.'));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
-         base[3] <= '9';
 }
 
 // What is wrong with one component of a name, or "".
@@ -37,18 +29,18 @@ std::string PartError(const std::string& part) {
   if (part.empty()) return "has an empty folder name";
   for (size_t i = 0; i < part.size(); ++i) {
     auto c = static_cast<unsigned char>(part[i]);
-    if (posix::IsLeadByte(c) && i + 1 < part.size()) {
+    if (wintext::IsLeadByte(c) && i + 1 < part.size()) {
       ++i;
       continue;
     }
     if (c < 0x20) return "has a control character";
-    // '\' would part a folder the host sees as one name; ':' and '>' end the
-    // script's fields and '=' makes a line a key line.
-    if (std::strchr("<>:\"|?*\\=", c)) return std::string("has the character '") + char(c) + "'";
+    // Beside what Windows refuses: '\' would part a folder the host sees as
+    // one name, and '=' makes a script line a key line.
+    if (wintext::IsForbiddenNameChar(c) || c == '\\' || c == '=') return std::string("has the character '") + char(c) + "'";
   }
   if (part.front() == ' ') return "begins with a blank";
   if (part.back() == ' ' || part.back() == '.') return "ends in a blank or a period, which Windows drops";
-  if (IsDeviceName(part)) return "is the name of a Windows device";
+  if (wintext::IsDeviceName(part)) return "is the name of a Windows device";
   return "";
 }
 
@@ -56,7 +48,7 @@ std::string PartError(const std::string& part) {
 
 bool ScriptName(const std::string& rel, std::string* name, std::string* error) {
   std::string cp932;
-  if (!posix::Utf8ToCp932(rel, &cp932)) {
+  if (!wintext::Utf8ToCp932(rel, &cp932)) {
     *error = "cannot be written in CP932";
     return false;
   }
@@ -115,7 +107,7 @@ bool IsLabelName(const std::string& name) {
 
 std::string Readable(const std::string& cp932) {
   std::string utf8;
-  if (posix::Cp932ToUtf8(cp932, &utf8)) return utf8;
+  if (wintext::Cp932ToUtf8(cp932, &utf8)) return utf8;
   utf8.clear();
   for (unsigned char c : cp932) {
     if (c >= 0x20 && c < 0x7F) {

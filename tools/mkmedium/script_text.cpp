@@ -1,13 +1,13 @@
 #include "script_text.h"
 
-#include "platform/posix/cp932.h"
+#include "wintext/cp932.h"
 
 namespace mkmedium {
 namespace {
 
 bool KeyLine(const char* key, const std::string& value, std::string* line, std::string* error) {
   std::string cp932;
-  if (!posix::Utf8ToCp932(value, &cp932)) {
+  if (!wintext::Utf8ToCp932(value, &cp932)) {
     *error = std::string(key) + " cannot be written in CP932";
     return false;
   }
@@ -22,7 +22,7 @@ bool KeyLine(const char* key, const std::string& value, std::string* line, std::
   }
   for (size_t i = 0; i < cp932.size(); ++i) {
     auto c = static_cast<unsigned char>(cp932[i]);
-    if (posix::IsLeadByte(c) && i + 1 < cp932.size()) {
+    if (wintext::IsLeadByte(c) && i + 1 < cp932.size()) {
       ++i;
     } else if (c == '=') {
       *error = std::string(key) + " holds a '=', where the updater would end it";

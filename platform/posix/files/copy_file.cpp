@@ -5,10 +5,10 @@
 #include <cerrno>
 #include <memory>
 
-#include "errors.h"
+#include "platform/posix/text/errors.h"
 #include "handles.h"
 #include "syscalls.h"
-#include "win32_api.h"
+#include "files_api.h"
 
 using namespace posix;
 

@@ -6,12 +6,12 @@
 #include <cerrno>
 #include <string>
 
-#include "errors.h"
+#include "platform/posix/text/errors.h"
 #include "filetime.h"
 #include "handles.h"
 #include "paths.h"
 #include "syscalls.h"
-#include "win32_api.h"
+#include "files_api.h"
 
 using namespace posix;
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "win32_api.h"
+#include "files_api.h"
 
 namespace posix {
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "errors.h"
+#include "platform/posix/text/errors.h"
 
 namespace posix {
 namespace {

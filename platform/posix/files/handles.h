@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "win32_api.h"
+#include "files_api.h"
 
 namespace posix {
 

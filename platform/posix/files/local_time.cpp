@@ -1,9 +1,9 @@
 // FILETIME to local time and to calendar fields.
 #include <time.h>
 
-#include "errors.h"
+#include "platform/posix/text/errors.h"
 #include "filetime.h"
-#include "win32_api.h"
+#include "files_api.h"
 
 using namespace posix;
 

@@ -8,7 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "cp932.h"
+#include "wintext/cp932.h"
+#include "wintext/windows_name.h"
 #include "syscalls.h"
 
 namespace posix {
@@ -33,7 +34,7 @@ void SplitComponents(const char* text, std::vector<std::string>* parts, bool* tr
   std::string part;
   *trailing = false;
   for (auto p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-    if (IsLeadByte(*p) && p[1]) {
+    if (wintext::IsLeadByte(*p) && p[1]) {
       part += static_cast<char>(*p++);
       part += static_cast<char>(*p);
       *trailing = false;
@@ -57,18 +58,6 @@ void TrimName(std::string* name, bool last) {
   } else if (name->size() >= 2 && name->back() == '.' && (*name)[name->size() - 2] != '.') {
     name->pop_back();
   }
-}
-
-bool IsValidName(const std::string& name) {
-  for (size_t i = 0; i < name.size(); ++i) {
-    auto c = static_cast<unsigned char>(name[i]);
-    if (IsLeadByte(c) && i + 1 < name.size()) {
-      ++i;
-      continue;
-    }
-    if (c < 0x20 || std::strchr("<>:\"|?*", c)) return false;
-  }
-  return true;
 }
 
 DWORD CurrentDirectory(WindowsName* out) {
@@ -108,7 +97,7 @@ DWORD Parse(const char* path, WindowsName* name) {
     }
     TrimName(&part, i + 1 == parts.size() && !name->trailingSeparator);
     if (part.empty()) continue;
-    if (!IsValidName(part)) return ERROR_INVALID_NAME;
+    if (!wintext::IsValidName(part)) return ERROR_INVALID_NAME;
     name->parts.push_back(part);
   }
   size_t length = 3;  // "X:\"
@@ -131,7 +120,7 @@ bool FindEntry(const std::string& dir, const std::string& cp932Name, const std::
   bool ok = false;
   std::string entryName;
   while (struct dirent* e = sys.readdir(d)) {
-    if (Utf8ToCp932(e->d_name, &entryName) && CompareNoCase(entryName.c_str(), cp932Name.c_str()) == 0) {
+    if (wintext::Utf8ToCp932(e->d_name, &entryName) && wintext::CompareNoCase(entryName.c_str(), cp932Name.c_str()) == 0) {
       *found = e->d_name;
       ok = true;
       break;
@@ -179,7 +168,7 @@ DWORD MapPath(const char* windowsPath, std::string* host) {
   bool resolving = true;
   std::string utf8, found;
   for (const auto& part : name.parts) {
-    if (!Cp932ToUtf8(part, &utf8)) return ERROR_INVALID_NAME;
+    if (!wintext::Cp932ToUtf8(part, &utf8)) return ERROR_INVALID_NAME;
     if (resolving && FindEntry(dir, part, utf8, &found)) {
       utf8 = found;
     } else {
@@ -231,7 +220,7 @@ bool WindowsPath(const std::string& host, std::string* windows) {
   }
   std::string cp932;
   for (const auto& part : parts) {
-    if (!Utf8ToCp932(part, &cp932)) return false;
+    if (!wintext::Utf8ToCp932(part, &cp932)) return false;
     out += '\\';
     out += cp932;
   }

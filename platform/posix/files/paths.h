@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "win32_api.h"
+#include "files_api.h"
+#include "platform/host.h"
 
 namespace posix {
 
@@ -18,11 +19,6 @@ std::string PrefixDir();
 // reports (ERROR_PATH_NOT_FOUND for an unknown drive, ERROR_INVALID_NAME for a
 // character that Windows does not allow in a name, and so on).
 DWORD MapPath(const char* windowsPath, std::string* host);
-
-// The Windows form (CP932) of a host path, relative to the current directory
-// when not absolute: the drive whose folder holds it most closely, else Z:.
-// False when no drive holds it or a name cannot be written in CP932.
-bool WindowsPath(const std::string& host, std::string* windows);
 
 // The error for a path whose file is missing: ERROR_FILE_NOT_FOUND when its
 // folder exists, ERROR_PATH_NOT_FOUND when the folder is missing too.

@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "codec/expander.h"
-#include "errors.h"
-#include "handles.h"
-#include "syscalls.h"
-#include "win32_api.h"
+#include "platform/posix/text/errors.h"
+#include "platform/posix/files/handles.h"
+#include "platform/posix/files/syscalls.h"
+#include "lz_api.h"
 
 using namespace posix;
 

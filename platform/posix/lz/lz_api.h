@@ -2,6 +2,8 @@
 // implements: names, types and values as in the Windows SDK's lzexpand.h.
 #pragma once
 
+#include "platform/posix/files/files_api.h"
+
 #define OFS_MAXPATHNAME 128
 
 typedef struct _OFSTRUCT {

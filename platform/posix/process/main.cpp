@@ -1,7 +1,7 @@
 // The entry of a POSIX program: the system's work at start, then WinMain with
 // the command line as Windows would give it.
 #include "program_start.h"
-#include "win32_api.h"
+#include "process_api.h"
 
 int main(int argc, char** argv) {
   posix::CarryOutPendingDeletions();

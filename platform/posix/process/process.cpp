@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "cp932.h"
-#include "errors.h"
-#include "paths.h"
+#include "wintext/cp932.h"
+#include "platform/posix/text/errors.h"
+#include "platform/posix/files/paths.h"
 #include "program_start.h"
-#include "win32_api.h"
+#include "process_api.h"
 
 extern char** environ;
 
@@ -32,11 +32,11 @@ bool FindProgram(const std::string& line, std::string* host, UINT* error) {
   std::vector<std::string> candidates;
   if (!line.empty() && line[0] == '"') {
     size_t i = 1;
-    while (i < line.size() && line[i] != '"') i += posix::IsLeadByte(static_cast<unsigned char>(line[i])) ? 2 : 1;
+    while (i < line.size() && line[i] != '"') i += wintext::IsLeadByte(static_cast<unsigned char>(line[i])) ? 2 : 1;
     candidates.push_back(line.substr(1, i - 1));
   } else {
     for (size_t i = 0; i <= line.size(); ++i) {
-      if (i < line.size() && posix::IsLeadByte(static_cast<unsigned char>(line[i]))) {
+      if (i < line.size() && wintext::IsLeadByte(static_cast<unsigned char>(line[i]))) {
         ++i;
         continue;
       }

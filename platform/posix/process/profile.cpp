@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "errors.h"
-#include "win32_api.h"
+#include "platform/posix/text/errors.h"
+#include "process_api.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cp932.h"
-#include "errors.h"
-#include "paths.h"
-#include "win32_api.h"
+#include "wintext/cp932.h"
+#include "platform/posix/text/errors.h"
+#include "platform/posix/files/paths.h"
+#include "process_api.h"
 
 namespace posix {
 
@@ -47,7 +47,7 @@ const char* SkipProgramName(const char* line) {
   auto p = reinterpret_cast<const unsigned char*>(line);
   if (*p == '"') {
     ++p;
-    while (*p && *p != '"') p += IsLeadByte(*p) && p[1] ? 2 : 1;
+    while (*p && *p != '"') p += wintext::IsLeadByte(*p) && p[1] ? 2 : 1;
     if (*p == '"') ++p;
   } else {
     while (*p > 0x20) ++p;

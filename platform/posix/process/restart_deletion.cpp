@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "errors.h"
-#include "paths.h"
+#include "platform/posix/text/errors.h"
+#include "platform/posix/files/paths.h"
 #include "program_start.h"
-#include "win32_api.h"
+#include "process_api.h"
 
 namespace posix {
 namespace {

@@ -3,8 +3,9 @@
 #include <cstring>
 #include <string>
 
-#include "errors.h"
-#include "win32_api.h"
+#include "platform/posix/text/errors.h"
+#include "platform/posix/registry/registry_api.h"
+#include "process_api.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <string>
 
-#include "cp932.h"
-#include "errors.h"
-#include "paths.h"
-#include "win32_api.h"
+#include "wintext/cp932.h"
+#include "platform/posix/text/errors.h"
+#include "platform/posix/files/paths.h"
+#include "process_api.h"
 
 using namespace posix;
 
@@ -17,7 +17,7 @@ bool EndsInSeparator(const std::string& s) {
   size_t last = std::string::npos;
   for (size_t i = 0; i < s.size(); ++i) {
     last = i;
-    if (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ++i;
+    if (wintext::IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ++i;
   }
   return last != std::string::npos && s[last] == '\\';
 }

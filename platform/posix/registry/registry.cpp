@@ -16,11 +16,11 @@
 #include <utility>
 #include <vector>
 
-#include "paths.h"
+#include "platform/posix/files/paths.h"
 #include "registry_file.h"
-#include "syscalls.h"
-#include "utf16.h"
-#include "win32_api.h"
+#include "platform/posix/files/syscalls.h"
+#include "platform/posix/text/utf16.h"
+#include "registry_api.h"
 
 using namespace posix;
 

@@ -3,7 +3,7 @@
 // follow the Windows SDK.
 #pragma once
 
-// Included from win32_api.h, after the basic types.
+#include "platform/posix/text/text_api.h"
 
 struct HKEY__;
 typedef HKEY__* HKEY;

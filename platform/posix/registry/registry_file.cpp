@@ -1,6 +1,6 @@
 #include "registry_file.h"
 
-#include "utf16.h"
+#include "platform/posix/text/utf16.h"
 
 namespace posix {
 namespace {

@@ -29,7 +29,7 @@
 #include <string>
 #include <string_view>
 
-#include "win32_api.h"
+#include "registry_api.h"
 
 namespace posix {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "errors.h"
-#include "win32_api.h"
+#include "text_api.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The Windows error code of the POSIX layer, and the translation of errno.
 #pragma once
 
-#include "win32_api.h"
+#include "text_api.h"
 
 namespace posix {
 

@@ -1,6 +1,8 @@
-// Declarations of the Win32 subset that the POSIX build implements. Names,
-// types, values and semantics follow the Windows SDK; only what the programs
-// call is here.
+// The ground of the Win32 subset that the POSIX build implements: the basic
+// types, the error codes and their texts, and the string functions of the ANSI
+// code page. Names, types, values and semantics follow the Windows SDK; only
+// what the programs call is here. Each service declares its own calls in the
+// api header of its folder; platform/win32.h gathers them.
 #pragma once
 
 #include <cstddef>
@@ -98,53 +100,6 @@ typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD code);
 
-// ---- files -----------------------------------------------------------------
-#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
-#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
-
-#define GENERIC_READ 0x80000000u
-#define GENERIC_WRITE 0x40000000u
-#define GENERIC_EXECUTE 0x20000000u
-#define GENERIC_ALL 0x10000000u
-
-#define FILE_SHARE_READ 0x1
-#define FILE_SHARE_WRITE 0x2
-#define FILE_SHARE_DELETE 0x4
-
-#define CREATE_NEW 1
-#define CREATE_ALWAYS 2
-#define OPEN_EXISTING 3
-#define OPEN_ALWAYS 4
-#define TRUNCATE_EXISTING 5
-
-#define FILE_ATTRIBUTE_READONLY 0x1
-#define FILE_ATTRIBUTE_HIDDEN 0x2
-#define FILE_ATTRIBUTE_SYSTEM 0x4
-#define FILE_ATTRIBUTE_DIRECTORY 0x10
-#define FILE_ATTRIBUTE_ARCHIVE 0x20
-#define FILE_ATTRIBUTE_NORMAL 0x80
-
-HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                          DWORD disposition, DWORD flags, HANDLE templateFile);
-BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
-BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
-                      LPOVERLAPPED overlapped);
-BOOL WINAPI CloseHandle(HANDLE object);
-BOOL WINAPI GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME lastAccess, LPFILETIME lastWrite);
-BOOL WINAPI SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
-                        const FILETIME* lastWrite);
-DWORD WINAPI GetFileAttributesA(LPCSTR name);
-BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attributes);
-BOOL WINAPI DeleteFileA(LPCSTR name);
-LONG WINAPI CompareFileTime(const FILETIME* a, const FILETIME* b);
-// Copies content, last-write time and the read-only attribute.
-BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists);
-
-// The temporary directory, with its trailing backslash: the Windows form of
-// $TMP, $TEMP or $TMPDIR, else of /tmp. Returns the length stored; the size
-// needed (terminator included) when size is too small; 0 on failure.
-DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
-
 // ---- strings (ANSI code page 932) ------------------------------------------
 LPSTR WINAPI lstrcpyA(LPSTR dest, LPCSTR src);
 LPSTR WINAPI lstrcatA(LPSTR dest, LPCSTR src);
@@ -153,9 +108,20 @@ int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b);
 BOOL WINAPI IsDBCSLeadByte(BYTE c);
 UINT WINAPI GetACP(void);
 
-// ---- registry --------------------------------------------------------------
-#include "registry_api.h"
-// ---- the LZ expansion library ------------------------------------------------
-#include "lz_api.h"
-#include "win32_process.h"
-#include "win32_ui.h"
+// ---- error texts ---------------------------------------------------------------
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x200
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x1000
+#define LANG_NEUTRAL 0x00
+#define LANG_JAPANESE 0x11
+#define SUBLANG_DEFAULT 0x01
+#define MAKELANGID(p, s) ((((WORD)(s)) << 10) | (WORD)(p))
+
+#define ERROR_BAD_FORMAT 11L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_MR_MID_NOT_FOUND 317L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_CONTROL_ID_NOT_FOUND 1421L
+#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
+
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
+                            DWORD size, void* arguments);

@@ -2,7 +2,7 @@
 
 #include <iconv.h>
 
-#include "cp932.h"
+#include "wintext/cp932.h"
 
 namespace posix {
 namespace {
@@ -51,7 +51,7 @@ void AppendUtf16(char32_t c, std::u16string* out) {
 
 bool Cp932ToUtf16(std::string_view in, std::u16string* out) {
   std::string utf8;
-  if (!Cp932ToUtf8(in, &utf8)) return false;
+  if (!wintext::Cp932ToUtf8(in, &utf8)) return false;
   *out = Utf8ToUtf16(utf8);
   return true;
 }

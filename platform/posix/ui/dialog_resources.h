@@ -3,7 +3,7 @@
 // same dialogs.
 #pragma once
 
-#include "win32_api.h"
+#include "ui_api.h"
 
 namespace posix {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "win32_api.h"
+#include "ui_api.h"
 
 namespace posix::ui {
 

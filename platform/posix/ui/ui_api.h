@@ -1,6 +1,8 @@
 // Windows, dialogs, message boxes and the progress bar of the POSIX layer,
-// shown on the terminal. Included from win32_api.h.
+// shown on the terminal.
 #pragma once
+
+#include "platform/posix/text/text_api.h"
 
 struct HWND__;
 typedef HWND__* HWND;
@@ -80,12 +82,6 @@ typedef ULONG_PTR DWORD_PTR;
 #define IDYES 6
 #define IDNO 7
 
-#define SW_SHOWNORMAL 1
-
-#define ERROR_INVALID_WINDOW_HANDLE 1400L
-#define ERROR_CONTROL_ID_NOT_FOUND 1421L
-#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
-
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param);
 HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param);
 BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
@@ -101,18 +97,3 @@ HCURSOR WINAPI SetCursor(HCURSOR cursor);
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
 BOOL WINAPI UpdateWindow(HWND window);
 void WINAPI InitCommonControls(void);
-
-// ---- time -------------------------------------------------------------------
-typedef struct _SYSTEMTIME {
-  WORD wYear;
-  WORD wMonth;
-  WORD wDayOfWeek;
-  WORD wDay;
-  WORD wHour;
-  WORD wMinute;
-  WORD wSecond;
-  WORD wMilliseconds;
-} SYSTEMTIME, *LPSYSTEMTIME;
-
-BOOL WINAPI FileTimeToLocalFileTime(const FILETIME* utc, LPFILETIME local);
-BOOL WINAPI FileTimeToSystemTime(const FILETIME* time, LPSYSTEMTIME system);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "errors.h"
+#include "platform/posix/text/errors.h"
 #include "ui_windows.h"
 
 using namespace posix;

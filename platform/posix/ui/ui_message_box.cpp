@@ -2,7 +2,7 @@
 // Windows shows it in Japanese.
 #include <string>
 
-#include "errors.h"
+#include "platform/posix/text/errors.h"
 #include "ui_windows.h"
 
 using namespace posix;

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string>
 
-#include "cp932.h"
+#include "wintext/cp932.h"
 #include "platform/answer_words.h"
 #include "ui_windows.h"
 
@@ -31,12 +31,12 @@ class Encoder {
   }
   std::string Out(const std::string& cp932) const {
     std::string out;
-    return ConvertCp932(cp932, codeset_.c_str(), &out, true) ? out : cp932;
+    return wintext::ConvertCp932(cp932, codeset_.c_str(), &out, true) ? out : cp932;
   }
   // An answer typed in the terminal's encoding, as CP932.
   std::string In(const std::string& text) const {
     std::string out;
-    return ConvertCp932(text, codeset_.c_str(), &out, false) ? out : text;
+    return wintext::ConvertCp932(text, codeset_.c_str(), &out, false) ? out : text;
   }
 
  private:
@@ -226,7 +226,7 @@ void ShowChanged(const Window& window) { CurrentUser().Look(window.text, Lines(w
 void NoMoreAnswers(const Scene& scene) {
   RecordEndOfInput();
   std::string caption;
-  if (!Cp932ToUtf8(scene.caption, &caption)) caption = "?";
+  if (!wintext::Cp932ToUtf8(scene.caption, &caption)) caption = "?";
   std::fprintf(stderr, "%s: standard input ended while the box \"%s\" waited for an answer\n",
                program_invocation_short_name, caption.c_str());
   std::exit(3);

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "cp932.h"
+#include "wintext/cp932.h"
 #include "ui_windows.h"
 
 namespace posix::ui {
@@ -14,7 +14,7 @@ std::ostream* transcript = nullptr;
 
 std::string Utf8(const std::string& cp932) {
   std::string out;
-  if (!Cp932ToUtf8(cp932, &out)) {
+  if (!wintext::Cp932ToUtf8(cp932, &out)) {
     out.clear();
     for (unsigned char c : cp932) out += c < 0x80 ? static_cast<char>(c) : '?';
   }

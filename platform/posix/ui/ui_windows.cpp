@@ -6,7 +6,7 @@
 #include <deque>
 #include <map>
 
-#include "errors.h"
+#include "platform/posix/text/errors.h"
 
 namespace posix::ui {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "dialog_resources.h"
 #include "ui.h"
-#include "win32_api.h"
+#include "ui_api.h"
 
 namespace posix::ui {
 

@@ -1,0 +1,17 @@
+// What a host program that runs the system's code on the POSIX layer (a tool
+// that reads a medium with the updater's own loader) may ask of the layer,
+// without reaching into it.
+#pragma once
+
+#ifndef _WIN32
+#include <string>
+
+namespace posix {
+
+// The Windows form (CP932) of a host path, relative to the current directory
+// when not absolute: the drive whose folder holds it most closely, else Z:.
+// False when no drive holds it or a name cannot be written in CP932.
+bool WindowsPath(const std::string& host, std::string* windows);
+
+}  // namespace posix
+#endif
