@@ -66,6 +66,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   }
   JoinPath(mediumCopy, launcherDirectory, kUpdaterFile);
   JoinPath(temporaryCopy, temporaryDirectory, kUpdaterFile);
+  // A copy from a CD is read-only, as CopyFileA carries the attribute over,
+  // and could not be replaced at the next start without this.
+  if (lstrcmpiA(mediumCopy, temporaryCopy) != 0) SetFileAttributesA(temporaryCopy, FILE_ATTRIBUTE_NORMAL);
   if (lstrcmpiA(mediumCopy, temporaryCopy) != 0 && !CopyFileA(mediumCopy, temporaryCopy, FALSE)) {
     // The preparing window stays behind the box until the process ends.
     ShowSystemError("ゼファアップデート本体のコピーに失敗しました。", GetLastError());

@@ -102,6 +102,10 @@ class Scenario:
     # The updater's file as it lies beside the launcher, when not the real one.
     updater_bytes: Optional[bytes] = None
     no_updater: bool = False  # the launcher without its updater
+    # Files (Windows paths, the programs beside the launcher among them) made
+    # read-only once everything is in place, as on a CD and in what was
+    # copied from one.
+    read_only: List[str] = field(default_factory=list)
     windows_version: Optional[str] = None  # e.g. "win98" for the Windows 9x family
     answers: List[Answer] = field(default_factory=list)
     # What must hold afterwards.
@@ -322,6 +326,9 @@ class Machine:
         else:
             with open(updater, "wb") as f:
                 f.write(s.updater_bytes)
+        for win in s.read_only:
+            path = self.host(win)
+            os.chmod(path, os.stat(path).st_mode & 0o555)
         return folder
 
     def tree(self, installation: str):

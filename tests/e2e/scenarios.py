@@ -340,6 +340,19 @@ ALL = [
         removals=["restart C:\\My Temp\\Tavrix.bin"]),
 
     Scenario(
+        name="second_start_from_read_only_medium",
+        about="the read-only copy that an earlier start from a CD left is replaced",
+        registry=installed(),
+        files={**GAME, TEMP_COPY: (b"the copy of an earlier start", OLD)},
+        disks=SIMPLE,
+        read_only=[TEMP_COPY, "D:\\Tavrix.bin"],
+        answers=["はい", "OK", "OK"],
+        transcript=simple_run(),
+        tree=SIMPLE_DONE,
+        temp_files=["Tavrix.bin"],
+        removals=["restart " + TEMP_COPY]),
+
+    Scenario(
         name="launcher_copy_fails",
         about="no updater beside the launcher: the copy fails with the system's text",
         registry=installed(),
