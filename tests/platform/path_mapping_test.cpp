@@ -121,6 +121,21 @@ TEST_F(PathMapping, HostPathsHaveAWindowsForm) {
   EXPECT_FALSE(posix::WindowsPath(box.Host("Game") + "/\xF0\x9F\x98\x80", &windows));
 }
 
+// A backslash in a host name would split it into two Windows names: the path
+// would name another file.
+TEST_F(PathMapping, AHostNameWithABackslashHasNoWindowsForm) {
+  std::string folder = box.Host() + "/upd\\ate";
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  std::string windows;
+  SetLastError(0);
+  EXPECT_FALSE(posix::WindowsPath(folder + "/Tavrix.bin", &windows)) << windows;
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_NAME));
+  EXPECT_FALSE(posix::WindowsPath(folder, &windows)) << windows;
+  // A second byte 0x5C of a double-byte character is no backslash.
+  box.MakeDir("表");
+  EXPECT_EQ(Windows(box.Host("表") + "/x"), box.Win("表\\x"));
+}
+
 TEST_F(PathMapping, FilesAreReachedThroughJapaneseNames) {
   box.MakeDir("表示");
   std::string path = "C:\\表示\\ソ.txt";
