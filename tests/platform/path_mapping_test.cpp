@@ -70,7 +70,13 @@ TEST_F(PathMapping, ComponentsAreNormalizedAsWindowsDoes) {
     Map(bad, ERROR_INVALID_NAME);
   Map("\\\\server\\share\\x", ERROR_BAD_NETPATH);
   Map("", ERROR_PATH_NOT_FOUND);
-  Map("C:\\" + std::string(256, 'a'), ERROR_FILENAME_EXCED_RANGE);
+  // 259 characters fit MAX_PATH with the terminator, 260 do not; a final
+  // separator counts.
+  std::string longest = "C:\\" + std::string(100, 'a') + "\\" + std::string(155, 'b');
+  ASSERT_EQ(longest.size(), 259u);
+  EXPECT_EQ(Map(longest), c + "/" + std::string(100, 'a') + "/" + std::string(155, 'b'));
+  Map(longest + "b", ERROR_FILENAME_EXCED_RANGE);
+  Map(longest + "\\", ERROR_FILENAME_EXCED_RANGE);
   EXPECT_EQ(Map("C:\\" + std::string(255, 'a')), c + "/" + std::string(255, 'a'));
 }
 

@@ -113,8 +113,11 @@ DWORD Parse(const char* path, WindowsName* name) {
     if (!wintext::IsValidName(part)) return ERROR_INVALID_NAME;
     name->parts.push_back(part);
   }
-  size_t length = 3;  // "X:\"
+  // The full path, "X:" and a backslash before each name (the root alone is
+  // "X:\"), must leave room for the terminator in MAX_PATH.
+  size_t length = 2;
   for (const auto& part : name->parts) length += part.size() + 1;
+  if (name->parts.empty() || name->trailingSeparator) ++length;
   if (length >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
   return ERROR_SUCCESS;
 }
