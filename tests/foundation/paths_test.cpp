@@ -47,7 +47,9 @@ TEST(JoinPath, TellsWhetherTheResultFitsInAPath) {
     std::string dir(end - 2 - 1 - 5, 'd');
     bool fits = JoinPath(dest, dir.c_str(), "MAINX表");
     EXPECT_EQ(fits, end <= 259) << end;
-    if (fits) EXPECT_EQ(std::string(dest), dir + "\\MAINX表");
+    if (fits) {
+      EXPECT_EQ(std::string(dest), dir + "\\MAINX表");
+    }
   }
   // The cut never leaves half a character: 252 + "\MAINX" + 表 needs 260.
   EXPECT_FALSE(JoinPath(dest, std::string(252, 'd').c_str(), "MAINX表"));
