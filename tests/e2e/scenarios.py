@@ -502,7 +502,7 @@ DEMO_FILES = {
     "README.TXT": ("サンプル 2.0 のアップデートです。\r\n".encode("cp932"), NEW),
     "MAIN.EXE": (sample_bytes("main 2.0", 80_000), NEW),
     "DATA\\STAGE1.DAT": (STAGE_NEW, NEW),
-    "MOVIE.DAT": (b"".join(MOVIE), NEW),
+    "MOVIE\\OPENING.DAT": (b"".join(MOVIE), NEW),
     "SOUND\\BGM.DAT": (sample_bytes("bgm 2.0", 40_000), NEW),
 }
 
@@ -512,12 +512,13 @@ DEMO = Scenario(
     registry=installed(),
     files={INSTALL + "\\MAIN.EXE": (sample_bytes("main 1.0", 50_000), OLD),
            INSTALL + "\\DATA\\STAGE1.DAT": (STAGE_INSTALLED, NEWER),
-           INSTALL + "\\MOVIE.DAT": (b"".join(MOVIE[:2]), OLD),
+           INSTALL + "\\MOVIE\\OPENING.DAT": (b"".join(MOVIE[:2]), OLD),
            INSTALL + "\\SOUND\\BGM.DAT": (sample_bytes("bgm 1.0", 20_000), OLD),
            INSTALL + "\\SAVE\\SLOT1.SAV": (b"the player's saved game", NEWER)},
     # 150 000 bytes a disk beside the programs: the first takes the script,
     # DATA\STAGE1.DA_, MAIN.EX_ and the movie's first piece, the second the
-    # rest of the movie, README.TXT and SOUND\BGM.DA_.
+    # rest of the movie, README.TXT and SOUND\BGM.DA_. The movie's pieces lie
+    # in the root of the disks, its entry keeps the folder for the join.
     authored=authored(DEMO_FILES, 150_000),
     answers=["はい", "いいえ", Insert(2), "OK", "OK"],
     transcript=two_disk_run("いいえ", 5),
