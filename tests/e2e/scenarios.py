@@ -144,6 +144,9 @@ MEDIUM_IN_ROOT_OF_C = {**GAME, "C:\\Orbane.fix": script("1:README.TXT"), "C:\\di
                        "C:\\README.TXT": (README, NEW)}
 
 LONG_TEMP = "C:\\" + "\\".join(["T" * 60] * 5)  # 308 bytes: more than a path may hold
+# The longest temporary directory for the updater's copy: 248 bytes, with the
+# separator and Tavrix.bin a path of 259.
+LONGEST_TEMP = "C:\\" + "\\".join(["T" * 60] * 3) + "\\" + "U" * 62
 
 ALL = [
     Scenario(
@@ -375,6 +378,19 @@ ALL = [
         transcript=launcher_error(["ゼファアップデート本体の起動に失敗しました。"]),
         temp_files=["Tavrix.bin"],
         removals=[]),
+
+    Scenario(
+        name="launcher_temp_path_at_the_limit",
+        about="a temporary directory whose copy of the updater has a path of exactly 259 bytes",
+        registry=installed(),
+        files=GAME,
+        temp_dir=LONGEST_TEMP,
+        disks=SIMPLE,
+        answers=["はい", "OK", "OK"],
+        transcript=simple_run(),
+        tree=SIMPLE_DONE,
+        temp_files=["Tavrix.bin"],
+        removals=["restart " + LONGEST_TEMP + "\\Tavrix.bin"]),
 
     Scenario(
         name="launcher_temp_path_too_long",
