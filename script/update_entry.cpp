@@ -43,20 +43,17 @@ namespace {
 
 // False when the name does not fit in 259 bytes.
 bool PieceName(char* out, const char* source, int piece, bool onMedium) {
-  char number[12];
-  int digits = FormatText(number, sizeof number, "%d", piece);
+  // Room for any source name and number: what is cut is seen in the copy.
+  char full[MAX_PATH + 16];
   size_t n = std::strlen(source);
-  bool compressed = n > 0 && source[n - 1] == '_';
-  size_t stem = compressed ? n - 1 : n;
-  size_t length = stem + static_cast<size_t>(digits) + (compressed && onMedium ? 1 : 0);
-  if (compressed) {
-    char stemText[MAX_PATH];
-    CopyText(stemText, sizeof stemText, source, stem);
-    FormatText(out, MAX_PATH, onMedium ? "%s%d_" : "%s%d", stemText, piece);
+  if (n > 0 && source[n - 1] == '_') {
+    char stem[MAX_PATH];
+    CopyText(stem, sizeof stem, source, n - 1);
+    FormatText(full, sizeof full, onMedium ? "%s%d_" : "%s%d", stem, piece);
   } else {
-    FormatText(out, MAX_PATH, "%s%d", source, piece);
+    FormatText(full, sizeof full, "%s%d", source, piece);
   }
-  return length < MAX_PATH;
+  return full[CopyText(out, MAX_PATH, full)] == 0;
 }
 
 }  // namespace
