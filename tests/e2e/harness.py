@@ -95,6 +95,9 @@ class Scenario:
     # Where the launcher is started from: "medium" (the drive's root) or a
     # Windows folder on C: into which both programs are copied.
     launch_from: str = "medium"
+    # Or a host folder below drive C:'s ('/' between its names), for names
+    # that no Windows path can write.
+    launch_from_host: Optional[str] = None
     temp_dir: str = "C:\\TEMP"
     # Set to start the updater itself with this text after its name, instead
     # of the launcher.
@@ -312,7 +315,10 @@ class Machine:
                 self.put(os.path.join(self.disks, str(disk), *name.split("\\")), content)
         os.makedirs(os.path.join(self.disks, "1"), exist_ok=True)
         self.insert(1)
-        if s.launch_from == "medium":
+        if s.launch_from_host:
+            folder = os.path.join(self.host("C:\\"), *s.launch_from_host.split("/"))
+            os.makedirs(folder, exist_ok=True)
+        elif s.launch_from == "medium":
             folder = os.path.join(self.disks, "1")
         else:
             folder = self.host(s.launch_from)

@@ -368,6 +368,20 @@ ALL = [
         removals=[]),
 
     Scenario(
+        name="launcher_in_a_folder_with_a_backslash",
+        about="a host folder whose name has a backslash has no Windows path: no other file is copied or started",
+        skip_reason={"wine": "the folder's name is a host's name that Windows cannot write"},
+        registry=installed(),
+        files={**GAME, "C:\\upd\\ate\\Tavrix.bin": b"another program"},
+        launch_from_host="upd\\ate",
+        disks=SIMPLE,
+        answers=["OK"],
+        transcript=launcher_error(["モジュール名が取得できません。",
+                                   "ファイル名、ディレクトリ名、またはボリューム ラベルの構文が間違っています。"]),
+        temp_files=[],
+        removals=[]),
+
+    Scenario(
         name="launcher_start_fails",
         about="an updater that is no program: the start fails",
         registry=installed(),
