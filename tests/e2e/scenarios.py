@@ -144,6 +144,9 @@ MEDIUM_IN_ROOT_OF_C = {**GAME, "C:\\Orbane.fix": script("1:README.TXT"), "C:\\di
                        "C:\\README.TXT": (README, NEW)}
 
 LONG_TEMP = "C:\\" + "\\".join(["T" * 60] * 5)  # 308 bytes: more than a path may hold
+# A source directory of 305 bytes, and the first 259 of them.
+LONG_SOURCE = "C:\\" + "A" * 100 + "\\" + "B" * 100 + "\\" + "C" * 100
+CUT_SOURCE = LONG_SOURCE[:259]
 # The longest temporary directory for the updater's copy: 248 bytes, with the
 # separator and Tavrix.bin a path of 259.
 LONGEST_TEMP = "C:\\" + "\\".join(["T" * 60] * 3) + "\\" + "U" * 62
@@ -466,6 +469,19 @@ ALL = [
         answers=["はい", "OK", "OK"],
         transcript=simple_run(),
         tree=SIMPLE_DONE,
+        removals=["restart D:\\Tavrix.bin"]),
+
+    Scenario(
+        name="command_line_too_long",
+        about="a source directory too long for a path: the script's path is refused, never cut to another file's",
+        registry=installed(),
+        # What a cut at 259 bytes would leave of the script's path: a file
+        # that is no script of this medium.
+        files={**GAME, CUT_SOURCE: script("1:README.TXT"), "C:\\README.TXT": (README, NEW)},
+        disks=SIMPLE,
+        command_line=LONG_SOURCE + "\\Tavrix.bin",
+        answers=["OK", "OK"],
+        transcript=notice_after(cannot_open(CUT_SOURCE), progress(RESOURCE_TITLE, 0, 100)),
         removals=["restart D:\\Tavrix.bin"]),
 
     Scenario(
