@@ -12,9 +12,12 @@
 
 namespace {
 
+// A path that does not fit would be cut and name another file: the entry
+// fails before anything is asked or written, with the failure of the
+// operation that needed the path, naming it as far as it fits.
 void CopySingle(const UpdateEntry& entry, HWND owner, const char* installDir) {
   char source[MAX_PATH], destination[MAX_PATH];
-  entry.MakePaths(source, destination, SourceDirectory, installDir);
+  if (!entry.MakePaths(source, destination, SourceDirectory, installDir)) throw ExceptFileCopy(source, destination);
   UpdateJob::PromptForDisk(owner, SourceDirectory, entry.disks[0]);
   // The freshness test looks at the file as it lies on the medium.
   if (!IsInstalledSameOrNewer(source, destination) || AskOverwrite(source, destination))
@@ -23,12 +26,14 @@ void CopySingle(const UpdateEntry& entry, HWND owner, const char* installDir) {
 
 void CopySplit(const UpdateEntry& entry, HWND owner, const char* installDir, const char* tempDir) {
   char medium[MAX_PATH], temporary[MAX_PATH], destination[MAX_PATH];
+  for (int i = 1; i <= entry.diskCount; ++i)
+    if (!entry.MakePiecePaths(i, medium, temporary, SourceDirectory, tempDir)) throw ExceptFileCopy(medium, temporary);
+  if (!entry.MakeDestinationPath(destination, installDir)) throw FileCat::ExceptCreate(destination);
   for (int i = 1; i <= entry.diskCount; ++i) {
     UpdateJob::PromptForDisk(owner, SourceDirectory, entry.disks[i - 1]);
     entry.MakePiecePaths(i, medium, temporary, SourceDirectory, tempDir);
     CopyOrExpand(medium, temporary);
   }
-  entry.MakeDestinationPath(destination, installDir);
   entry.MakeTempPiecePath(1, temporary, tempDir);
   // Asked only once every piece is off its disk; a refusal leaves the pieces
   // in the temporary directory.
@@ -58,8 +63,8 @@ void UpdateJob::Run(HWND owner, HWND progressBar) {
 void UpdateJob::PromptForDisk(HWND owner, const char* sourceDir, int disk) {
   char label[20], path[MAX_PATH], request[256];
   FormatText(label, sizeof label, "disk%d.fix", disk);
-  JoinPath(path, sourceDir, label);
-  if (FileExists(path)) return;
+  // A label path that does not fit names no disk: the request stays.
+  if (JoinPath(path, sourceDir, label) && FileExists(path)) return;
   for (;;) {
     FormatText(request, sizeof request, "ディスク %d を入れてください", disk);
     if (MessageBoxA(owner, request, kUpdaterCaption, MB_OKCANCEL | MB_ICONINFORMATION) == IDCANCEL &&
@@ -68,7 +73,6 @@ void UpdateJob::PromptForDisk(HWND owner, const char* sourceDir, int disk) {
                     "よろしいですか？",
                     kUpdaterCaption, MB_YESNO | MB_ICONWARNING) == IDYES)
       throw Exception("アップデートを中止します");
-    JoinPath(path, sourceDir, label);
-    if (FileExists(path)) return;
+    if (JoinPath(path, sourceDir, label) && FileExists(path)) return;
   }
 }

@@ -20,7 +20,11 @@ void Expand(const char* source, const char* destination) {
     LZClose(in);
     throw File::ExceptCreate(destination);
   }
-  if (LZCopy(in, out) < 0) {
+  // The library expands until its input ends, so a file cut short gives a
+  // short copy without a word: the copy fails unless it holds all the bytes
+  // that the header states (the seek to the end gives that length).
+  LONG copied = LZCopy(in, out);
+  if (copied < 0 || static_cast<uint32_t>(copied) < static_cast<uint32_t>(LZSeek(in, 0, 2))) {
     LZClose(out);
     LZClose(in);
     throw ExceptFileCopy(source, destination);

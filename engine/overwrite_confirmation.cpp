@@ -114,10 +114,11 @@ void FillReplaceInstalledDialog(HWND dialog, const char* installedFile) {
 }
 
 void FormatFileInfo(char* buffer, uint32_t size, const FILETIME& time) {
+  // A time that has no local or calendar form shows as zeros, never as
+  // whatever the stack held.
   FILETIME local;
-  SYSTEMTIME parts;
-  FileTimeToLocalFileTime(&time, &local);
-  FileTimeToSystemTime(&local, &parts);
+  SYSTEMTIME parts = {};
+  if (!FileTimeToLocalFileTime(&time, &local) || !FileTimeToSystemTime(&local, &parts)) parts = {};
   FormatText(buffer, kLineSize, "ｻｲｽﾞ: %uﾊﾞｲﾄ, 更新日時 %d/%d/%d %02d:%02d:%02d", size, parts.wYear, parts.wMonth,
              parts.wDay, parts.wHour, parts.wMinute, parts.wSecond);
 }

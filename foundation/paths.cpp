@@ -33,21 +33,27 @@ bool EndsInSeparator(const char* s) {
 
 }  // namespace
 
-void JoinPath(char* dest, const char* directory, const char* name) {
+bool JoinPath(char* dest, const char* directory, const char* name) {
   size_t n = CopyText(dest, kPathSize, directory);
-  if (!EndsInSeparator(dest) && n + 1 < kPathSize) dest[n++] = '\\';
-  CopyText(dest + n, kPathSize - n, name);
+  bool fits = directory[n] == 0;
+  if (!EndsInSeparator(dest)) {
+    if (n + 1 < kPathSize)
+      dest[n++] = '\\';
+    else
+      fits = false;
+  }
+  return name[CopyText(dest + n, kPathSize - n, name)] == 0 && fits;
 }
 
-void SplitPath(char* directory, char* name, const char* path) {
+bool SplitPath(char* directory, char* name, const char* path) {
   const char* separator = LastSeparator(path);
   if (!separator) {
     directory[0] = 0;
-    CopyText(name, kPathSize, path);
-    return;
+    return path[CopyText(name, kPathSize, path)] == 0;
   }
-  CopyText(directory, kPathSize, path, static_cast<size_t>(separator - path));
-  CopyText(name, kPathSize, separator + 1);
+  size_t length = static_cast<size_t>(separator - path);
+  bool fits = CopyText(directory, kPathSize, path, length) == length;
+  return separator[1 + CopyText(name, kPathSize, separator + 1)] == 0 && fits;
 }
 
 bool HasParentComponent(const char* name) {

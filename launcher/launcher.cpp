@@ -15,11 +15,6 @@ char systemMessage[1024];
 
 void ShowError(const char* text) { MessageBoxA(nullptr, text, kCaption, MB_ICONERROR); }
 
-// Whether directory, a backslash and the updater's file name fit a path.
-bool HoldsUpdaterPath(const char* directory) {
-  return lstrlenA(directory) + 1 + lstrlenA(kUpdaterFile) < MAX_PATH;
-}
-
 }  // namespace
 
 const char* SystemErrorText(DWORD code) {
@@ -49,12 +44,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     return 0;
   }
   SplitPath(launcherDirectory, ownName, ownPath);
-  if (!HoldsUpdaterPath(launcherDirectory)) {
+  if (!JoinPath(mediumCopy, launcherDirectory, kUpdaterFile)) {
     ShowSystemError("モジュール名が取得できません。", ERROR_FILENAME_EXCED_RANGE);
     return 0;
   }
   length = GetTempPathA(sizeof temporaryDirectory, temporaryDirectory);
-  if (length == 0 || length >= sizeof temporaryDirectory || !HoldsUpdaterPath(temporaryDirectory)) {
+  if (length == 0 || length >= sizeof temporaryDirectory ||
+      !JoinPath(temporaryCopy, temporaryDirectory, kUpdaterFile)) {
     ShowSystemError("テンポラリディレクトリが取得できません。", length ? ERROR_FILENAME_EXCED_RANGE : GetLastError());
     return 0;
   }
@@ -64,8 +60,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     ShowSystemError("ダイアログが表示できません。", GetLastError());
     return 0;
   }
-  JoinPath(mediumCopy, launcherDirectory, kUpdaterFile);
-  JoinPath(temporaryCopy, temporaryDirectory, kUpdaterFile);
+  // A copy from a CD is read-only, as CopyFileA carries the attribute over,
+  // and could not be replaced at the next start without this.
+  if (lstrcmpiA(mediumCopy, temporaryCopy) != 0) SetFileAttributesA(temporaryCopy, FILE_ATTRIBUTE_NORMAL);
   if (lstrcmpiA(mediumCopy, temporaryCopy) != 0 && !CopyFileA(mediumCopy, temporaryCopy, FALSE)) {
     // The preparing window stays behind the box until the process ends.
     ShowSystemError("ゼファアップデート本体のコピーに失敗しました。", GetLastError());

@@ -10,7 +10,9 @@ namespace posix {
 
 // The Windows form (CP932) of a host path, relative to the current directory
 // when not absolute: the drive whose folder holds it most closely, else Z:.
-// False when no drive holds it or a name cannot be written in CP932.
+// False when no drive holds it or a name cannot be written in CP932, and
+// false with ERROR_INVALID_NAME when a name holds a backslash, which Windows
+// would read as two names.
 bool WindowsPath(const std::string& host, std::string* windows);
 
 }  // namespace posix

@@ -41,36 +41,42 @@ void UpdateEntry::ParseDisks(const char* text) {
 // of a compressed "nam_" it is "nam<i>_" on the medium, expanded to "nam<i>".
 namespace {
 
-void PieceName(char* out, const char* source, int piece, bool onMedium) {
+// False when the name does not fit in 259 bytes.
+bool PieceName(char* out, const char* source, int piece, bool onMedium) {
+  // Room for any source name and number: what is cut is seen in the copy.
+  char full[MAX_PATH + 16];
   size_t n = std::strlen(source);
   if (n > 0 && source[n - 1] == '_') {
     char stem[MAX_PATH];
     CopyText(stem, sizeof stem, source, n - 1);
-    FormatText(out, MAX_PATH, onMedium ? "%s%d_" : "%s%d", stem, piece);
+    FormatText(full, sizeof full, onMedium ? "%s%d_" : "%s%d", stem, piece);
   } else {
-    FormatText(out, MAX_PATH, "%s%d", source, piece);
+    FormatText(full, sizeof full, "%s%d", source, piece);
   }
+  return full[CopyText(out, MAX_PATH, full)] == 0;
 }
 
 }  // namespace
 
-void UpdateEntry::MakePaths(char* source, char* destination, const char* sourceDir, const char* installDir) const {
-  JoinPath(source, sourceDir, sourceName);
-  JoinPath(destination, installDir, destName[0] ? destName : sourceName);
+bool UpdateEntry::MakePaths(char* source, char* destination, const char* sourceDir, const char* installDir) const {
+  bool sourceFits = JoinPath(source, sourceDir, sourceName);
+  return JoinPath(destination, installDir, destName[0] ? destName : sourceName) && sourceFits;
 }
 
-void UpdateEntry::MakePiecePaths(int piece, char* medium, char* temporary, const char* sourceDir,
+bool UpdateEntry::MakePiecePaths(int piece, char* medium, char* temporary, const char* sourceDir,
                                  const char* tempDir) const {
   char name[MAX_PATH];
-  PieceName(name, sourceName, piece, true);
-  JoinPath(medium, sourceDir, name);
-  MakeTempPiecePath(piece, temporary, tempDir);
+  bool nameFits = PieceName(name, sourceName, piece, true);
+  bool mediumFits = JoinPath(medium, sourceDir, name) && nameFits;
+  return MakeTempPiecePath(piece, temporary, tempDir) && mediumFits;
 }
 
-void UpdateEntry::MakeTempPiecePath(int piece, char* path, const char* directory) const {
+bool UpdateEntry::MakeTempPiecePath(int piece, char* path, const char* directory) const {
   char name[MAX_PATH];
-  PieceName(name, sourceName, piece, false);
-  JoinPath(path, directory, name);
+  bool nameFits = PieceName(name, sourceName, piece, false);
+  return JoinPath(path, directory, name) && nameFits;
 }
 
-void UpdateEntry::MakeDestinationPath(char* path, const char* installDir) const { JoinPath(path, installDir, destName); }
+bool UpdateEntry::MakeDestinationPath(char* path, const char* installDir) const {
+  return JoinPath(path, installDir, destName);
+}

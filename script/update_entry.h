@@ -17,14 +17,18 @@ class UpdateEntry {
   // Reads the disk list: decimal numbers joined by '+', at most 19.
   void ParseDisks(const char* text);
 
+  // The path builders fill buffers of 260 bytes and answer whether every
+  // path they built fits; one that does not is cut (JoinPath) and may only
+  // be named in a message.
+  //
   // The paths of a single entry: on the medium, and in the installation
   // directory (under the destination name, or the source name without one).
-  void MakePaths(char* source, char* destination, const char* sourceDir, const char* installDir) const;
+  bool MakePaths(char* source, char* destination, const char* sourceDir, const char* installDir) const;
   // Piece i (from 1) of a split entry on the medium and in the temporary directory.
-  void MakePiecePaths(int piece, char* medium, char* temporary, const char* sourceDir, const char* tempDir) const;
-  void MakeTempPiecePath(int piece, char* path, const char* directory) const;
+  bool MakePiecePaths(int piece, char* medium, char* temporary, const char* sourceDir, const char* tempDir) const;
+  bool MakeTempPiecePath(int piece, char* path, const char* directory) const;
   // The file a split entry is joined into.
-  void MakeDestinationPath(char* path, const char* installDir) const;
+  bool MakeDestinationPath(char* path, const char* installDir) const;
 
   int diskCount;
   int disks[kMaxDisks + 1];

@@ -30,7 +30,8 @@ UpdateScript::~UpdateScript() {
 
 void UpdateScript::Load(const char* fileName) {
   char path[MAX_PATH];
-  JoinPath(path, SourceDirectory, fileName);
+  // A cut path would name another file.
+  if (!JoinPath(path, SourceDirectory, fileName)) throw File::ExceptOpen(path);
   File file(path, File::kRead);
   char line[MAX_PATH];
   while (file.GetLine(line, sizeof line) > 0) {

@@ -12,14 +12,17 @@ bool IsWindowsNT() {
 
 void ScheduleSelfRemoval() {
   char ownPath[MAX_PATH], windowsDir[MAX_PATH], wininit[MAX_PATH];
-  // Without its own path there is nothing to register.
-  if (!GetModuleFileNameA(nullptr, ownPath, sizeof ownPath)) return;
+  // Without its own path, or with one cut short (another file), there is
+  // nothing to register.
+  DWORD length = GetModuleFileNameA(nullptr, ownPath, sizeof ownPath);
+  if (length == 0 || length >= sizeof ownPath) return;
   if (IsWindowsNT()) {
     MoveFileExA(ownPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return;
   }
-  if (!GetWindowsDirectoryA(windowsDir, sizeof windowsDir)) return;
-  JoinPath(wininit, windowsDir, "WININIT.INI");
+  length = GetWindowsDirectoryA(windowsDir, sizeof windowsDir);
+  if (length == 0 || length >= sizeof windowsDir) return;
+  if (!JoinPath(wininit, windowsDir, "WININIT.INI")) return;
   // On Windows 95/98 a NUL key in the rename section deletes its file at start-up.
   WritePrivateProfileStringA("rename", "NUL", ownPath, wininit);
 }

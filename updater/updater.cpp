@@ -52,10 +52,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   char ownPath[MAX_PATH];
   const char* sourcePath = commandLine;
   if (!sourcePath || !*sourcePath) {
-    if (!GetModuleFileNameA(instance, ownPath, sizeof ownPath)) return 0;
+    DWORD length = GetModuleFileNameA(instance, ownPath, sizeof ownPath);
+    if (length == 0 || length >= sizeof ownPath) return 0;
     sourcePath = ownPath;
   }
   char name[MAX_PATH];
+  // A source directory too long for a path is cut to 258 bytes or more, to
+  // which the script's name does not fit: the run fails opening the script,
+  // naming the path as far as it fits, and reads nothing from elsewhere.
   SplitPath(SourceDirectory, name, sourcePath);
   DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, ProgressDialogProc, 0);
   return 0;

@@ -95,6 +95,9 @@ class Scenario:
     # Where the launcher is started from: "medium" (the drive's root) or a
     # Windows folder on C: into which both programs are copied.
     launch_from: str = "medium"
+    # Or a host folder below drive C:'s ('/' between its names), for names
+    # that no Windows path can write.
+    launch_from_host: Optional[str] = None
     temp_dir: str = "C:\\TEMP"
     # Set to start the updater itself with this text after its name, instead
     # of the launcher.
@@ -102,6 +105,10 @@ class Scenario:
     # The updater's file as it lies beside the launcher, when not the real one.
     updater_bytes: Optional[bytes] = None
     no_updater: bool = False  # the launcher without its updater
+    # Files (Windows paths, the programs beside the launcher among them) made
+    # read-only once everything is in place, as on a CD and in what was
+    # copied from one.
+    read_only: List[str] = field(default_factory=list)
     windows_version: Optional[str] = None  # e.g. "win98" for the Windows 9x family
     answers: List[Answer] = field(default_factory=list)
     # What must hold afterwards.
@@ -308,7 +315,10 @@ class Machine:
                 self.put(os.path.join(self.disks, str(disk), *name.split("\\")), content)
         os.makedirs(os.path.join(self.disks, "1"), exist_ok=True)
         self.insert(1)
-        if s.launch_from == "medium":
+        if s.launch_from_host:
+            folder = os.path.join(self.host("C:\\"), *s.launch_from_host.split("/"))
+            os.makedirs(folder, exist_ok=True)
+        elif s.launch_from == "medium":
             folder = os.path.join(self.disks, "1")
         else:
             folder = self.host(s.launch_from)
@@ -322,6 +332,9 @@ class Machine:
         else:
             with open(updater, "wb") as f:
                 f.write(s.updater_bytes)
+        for win in s.read_only:
+            path = self.host(win)
+            os.chmod(path, os.stat(path).st_mode & 0o555)
         return folder
 
     def tree(self, installation: str):

@@ -7,6 +7,7 @@
 #include "engine/update_job.h"
 #include "engine_fixture.h"
 #include "foundation/file_cat.h"
+#include "foundation/paths.h"
 
 namespace {
 
@@ -149,6 +150,109 @@ TEST_F(CopyEngine, AMissingFileOnTheDiskEndsTheRunWithItsMessage) {
             "ﾌｧｲﾙ'C:\\medium\\gone.txt'を\nﾌｧｲﾙ'C:\\Game\\gone.txt'にコピーできません");
   EXPECT_TRUE(box.Exists("Game\\here.txt"));
   EXPECT_EQ(BarPosition(), 1);
+}
+
+// Paths that do not fit in 259 bytes: never cut and used, which would name
+// another file, but the failure of the operation that needs them, before
+// anything is written. Each is tried at 258, 259 and 260 bytes.
+
+// A folder of the sandbox whose Windows path is length bytes: rel, and below
+// it one or two folders to make up the length.
+std::string LongFolder(const Sandbox& box, const std::string& rel, size_t length) {
+  size_t rest = length - box.Win(rel).size() - 1;
+  std::string path = rel + "\\" + std::string(rest > 120 ? 100 : rest, 'L');
+  if (rest > 120) path += "\\" + std::string(rest - 101, 'M');
+  box.MakeDir(rel);
+  box.MakeDir(path.substr(0, rel.size() + 101));
+  if (rest > 120) box.MakeDir(path);
+  EXPECT_EQ(box.Win(path).size(), length);
+  return path;
+}
+
+TEST_F(CopyEngine, AnInstallationPathThatDoesNotFitIsNeverCut) {
+  OnDisk(1, "NEW.DAT", "update");
+  // 表 ends the destination at byte 258, 259 and 260; cut at 259 bytes the
+  // last would leave "...\MAINX", a file of the user's.
+  for (size_t length : {258, 259, 260}) {
+    std::string folder = LongFolder(box, "I" + std::to_string(length), length - 8);
+    box.Write(folder + "\\MAINX", "the user's own");
+    installDir = box.Win(folder);
+    std::string result = Run("1:NEW.DAT>MAINX表\n");
+    if (length <= 259) {
+      EXPECT_EQ(result, "") << length;
+      EXPECT_EQ(box.Read(folder + "\\MAINX表"), "update") << length;
+    } else {
+      EXPECT_EQ(result, "ﾌｧｲﾙ'C:\\medium\\NEW.DAT'を\nﾌｧｲﾙ'" + installDir + "\\MAINX'にコピーできません");
+      EXPECT_FALSE(box.Exists(folder + "\\MAINX表"));
+    }
+    EXPECT_EQ(box.Read(folder + "\\MAINX"), "the user's own") << length;
+  }
+}
+
+TEST_F(CopyEngine, ATemporaryPathThatDoesNotFitIsNeverCut) {
+  OnDisk(1, "ABCDEFGHIJあ1", "piece 1,");
+  OnDisk(1, "ABCDEFGHIJあ2", "piece 2");
+  Installed("OUT.DAT", "installed", kOld);
+  // The pieces' names, ABCDEFGHIJあ1 and 2, end the path at byte 258, 259,
+  // 260 and 261; cut, both would be one file, and at 261 the cut falls in あ.
+  for (size_t length : {258, 259, 260, 261}) {
+    std::string folder = LongFolder(box, "T" + std::to_string(length), length - 14);
+    setenv("TMP", box.Host(folder).c_str(), 1);
+    std::string result = Run("1+1:ABCDEFGHIJあ>OUT.DAT\n");
+    if (length <= 259) {
+      EXPECT_EQ(result, "") << length;
+      EXPECT_EQ(box.Read("Game\\OUT.DAT"), "piece 1,piece 2") << length;
+      box.Write("Game\\OUT.DAT", "installed");
+      box.SetWriteTime("Game\\OUT.DAT", kOld);
+    } else {
+      char cut[MAX_PATH];
+      JoinPath(cut, (box.Win(folder) + "\\").c_str(), "ABCDEFGHIJあ1");
+      EXPECT_EQ(result, "ﾌｧｲﾙ'C:\\medium\\ABCDEFGHIJあ1'を\nﾌｧｲﾙ'" + std::string(cut) + "'にコピーできません");
+      EXPECT_EQ(std::string(cut).size(), length == 260 ? 259u : 258u) << length;
+      EXPECT_EQ(box.Read("Game\\OUT.DAT"), "installed") << length;
+      EXPECT_FALSE(box.Exists(folder + "\\ABCDEFGHIJあ")) << length;
+      EXPECT_FALSE(box.Exists(folder + "\\ABCDEFGHIJ")) << length;
+    }
+  }
+}
+
+TEST_F(CopyEngine, AMediumPathThatDoesNotFitIsNeverCut) {
+  // The script and the labels fit; the entries' names end at byte 258, 259
+  // and 260, where 表 is cut in two.
+  mediumFolder = LongFolder(box, "medium2", 240);
+  std::string stem(17, 'N');  // what a cut at 259 bytes would leave of the last
+  OnDisk(1, stem, "another file");
+  for (size_t length : {258, 259, 260}) {
+    std::string name = std::string(length - 240 - 1 - 2, 'N') + "表";
+    OnDisk(1, name, "update");
+    std::string result = Run("1:" + name + ">OUT" + std::to_string(length) + "\n");
+    if (length <= 259) {
+      EXPECT_EQ(result, "") << length;
+      EXPECT_EQ(box.Read("Game\\OUT" + std::to_string(length)), "update") << length;
+    } else {
+      EXPECT_EQ(result, "ﾌｧｲﾙ'" + box.Win(mediumFolder) + "\\" + stem + "'を\nﾌｧｲﾙ'C:\\Game\\OUT260'にコピーできません");
+      EXPECT_FALSE(box.Exists("Game\\OUT260"));
+    }
+  }
+  // Pieces of a split entry on the medium likewise, before any piece is copied.
+  std::string piece = std::string(16, 'N') + "表";
+  OnDisk(1, piece, "another file");
+  OnDisk(1, piece + "1", "piece");
+  EXPECT_EQ(Run("1+1:" + piece + ">SPLIT\n"),
+            "ﾌｧｲﾙ'" + box.Win(mediumFolder) + "\\" + piece + "'を\nﾌｧｲﾙ'C:\\temp\\" + piece + "1'にコピーできません");
+  EXPECT_FALSE(box.Exists("temp\\" + piece + "1"));
+  EXPECT_FALSE(box.Exists("Game\\SPLIT"));
+}
+
+TEST_F(CopyEngine, AJoinedFileWhosePathDoesNotFitFailsBeforeAnyPieceIsCopied) {
+  OnDisk(1, "P1", "1");
+  OnDisk(1, "P2", "2");
+  std::string folder = LongFolder(box, "J", 252);
+  box.Write(folder + "\\MAINX", "the user's own");
+  installDir = box.Win(folder);
+  EXPECT_EQ(Run("1+1:P>MAINX表\n"), FileCat::ExceptCreate((installDir + "\\MAINX").c_str()).message);
+  EXPECT_EQ(box.Read(folder + "\\MAINX"), "the user's own");
+  EXPECT_FALSE(box.Exists("temp\\P1"));
 }
 
 }  // namespace

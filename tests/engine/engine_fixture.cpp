@@ -47,7 +47,7 @@ void EngineRun::Installed(const std::string& name, const std::string& content, u
 }
 
 void EngineRun::Insert(int n) {
-  std::string drive = box.Host("medium");
+  std::string drive = box.Host(mediumFolder);
   if (DIR* d = opendir(drive.c_str())) {
     while (struct dirent* e = readdir(d))
       if (e->d_name[0] != '.') std::system(("rm -rf '" + drive + "/" + e->d_name + "'").c_str());
@@ -60,12 +60,13 @@ void EngineRun::Insert(int n) {
 std::string EngineRun::Run(const std::string& text) {
   box.Write("disks\\1\\Orbane.fix", text);
   if (!box.Exists("disks\\1\\disk1.fix")) box.Write("disks\\1\\disk1.fix", "");
+  lstrcpyA(SourceDirectory, box.Win(mediumFolder).c_str());
   Insert(1);
   try {
     UpdateScript script;
     script.Load("Orbane.fix");
     UpdateJob job(&script);
-    lstrcpyA(job.installDir, "C:\\Game");
+    lstrcpyA(job.installDir, installDir.c_str());
     job.Run(progress, GetDlgItem(progress, IDC_PROGRESS));
   } catch (Exception& e) {
     return e.message ? e.message : "(null)";

@@ -42,6 +42,11 @@ class EngineRun : public ::testing::Test {
   int BarPosition() const;
   int BarMaximum() const;
 
+  // Where the run finds the installation (a Windows path) and the folder of
+  // the sandbox that is the drive with the medium.
+  std::string installDir = "C:\\Game";
+  std::string mediumFolder = "medium";
+
   Sandbox box;
   ScriptedUser user;
   HWND progress = nullptr;

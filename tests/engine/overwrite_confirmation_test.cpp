@@ -10,6 +10,7 @@
 #include "engine_fixture.h"
 #include "wintext/cp932.h"
 #include "platform/posix/files/paths.h"
+#include "support/scoped_env.h"
 #include "support/syscall_faults.h"
 
 namespace {
@@ -133,6 +134,25 @@ TEST(FormatFileInfo, SizeAndLocalTimeInTheDialogsFormat) {
   EXPECT_STREQ(buffer, "ｻｲｽﾞ: 4294967295ﾊﾞｲﾄ, 更新日時 1601/1/1 00:00:00");
   unsetenv("TZ");
   tzset();
+}
+
+// Leaves a recognisable pattern where the next call's locals will lie.
+__attribute__((noinline)) void SoilTheStack() {
+  volatile char junk[4096];
+  for (auto& c : junk) c = 0x55;
+}
+
+TEST(FormatFileInfo, ATimeThatCannotBeConvertedShowsZeros) {
+  char buffer[512];
+  {
+    // West of UTC the earliest time has no local time.
+    ScopedEnv tz("TZ", "EST5");
+    tzset();
+    SoilTheStack();
+    FormatFileInfo(buffer, 0, {0, 0});
+  }
+  tzset();
+  EXPECT_STREQ(buffer, "ｻｲｽﾞ: 0ﾊﾞｲﾄ, 更新日時 0/0/0 00:00:00");
 }
 
 }  // namespace

@@ -38,14 +38,32 @@ TEST(JoinPath, ATrailByte5CIsNoSeparator) {
   EXPECT_EQ(Join("C:\\能\\", "a"), "C:\\能\\a");
 }
 
-TEST(JoinPath, CutsAnOverlongResultAt259Bytes) {
+// A path holds at most 259 bytes; one that does not fit is reported, and
+// what is stored of it is cut at a character boundary, for a message.
+TEST(JoinPath, TellsWhetherTheResultFitsInAPath) {
+  char dest[MAX_PATH];
+  // 表 (two bytes) ends at byte 258, 259 and then 260 of the result.
+  for (size_t end : {258, 259, 260}) {
+    std::string dir(end - 2 - 1 - 5, 'd');
+    bool fits = JoinPath(dest, dir.c_str(), "MAINX表");
+    EXPECT_EQ(fits, end <= 259) << end;
+    if (fits) {
+      EXPECT_EQ(std::string(dest), dir + "\\MAINX表");
+    }
+  }
+  // The cut never leaves half a character: 252 + "\MAINX" + 表 needs 260.
+  EXPECT_FALSE(JoinPath(dest, std::string(252, 'd').c_str(), "MAINX表"));
+  EXPECT_EQ(std::string(dest), std::string(252, 'd') + "\\MAINX");
+  // The separator that would end the path, and a directory alone too long.
+  EXPECT_TRUE(JoinPath(dest, std::string(258, 'd').c_str(), ""));
+  EXPECT_FALSE(JoinPath(dest, std::string(259, 'd').c_str(), ""));
+  EXPECT_EQ(std::string(dest), std::string(259, 'd'));
+  EXPECT_TRUE(JoinPath(dest, (std::string(258, 'd') + "\\").c_str(), ""));
+  EXPECT_FALSE(JoinPath(dest, std::string(300, 'd').c_str(), "x"));
+  EXPECT_EQ(std::string(dest), std::string(259, 'd'));
   std::string dir(250, 'd');
-  std::string joined = Join(dir, std::string(100, 'n'));
-  EXPECT_EQ(joined.size(), 259u);
-  EXPECT_EQ(joined.substr(0, 251), dir + "\\");
-  EXPECT_EQ(Join(std::string(300, 'd'), "x"), std::string(259, 'd'));
-  // The cut never leaves half a character: 257 + "\" + 表 would need 260 bytes.
-  EXPECT_EQ(Join(std::string(257, 'd'), "表"), std::string(257, 'd') + "\\");
+  EXPECT_FALSE(JoinPath(dest, dir.c_str(), std::string(100, 'n').c_str()));
+  EXPECT_EQ(std::string(dest), dir + "\\" + std::string(8, 'n'));
 }
 
 TEST(SplitPath, SplitsAtTheLastSeparator) {
@@ -63,16 +81,25 @@ TEST(SplitPath, ATrailByte5CIsNoSeparator) {
   EXPECT_EQ(Split("C:\\能力.txt"), Parts("C:", "能力.txt"));
 }
 
-TEST(SplitPath, CutsOverlongPartsWithoutOverrun) {
-  std::string dir(300, 'd'), name(300, 'n');
-  Parts parts = Split(dir + "\\" + name);
-  EXPECT_EQ(parts.first, std::string(259, 'd'));
-  EXPECT_EQ(parts.second, std::string(259, 'n'));
+TEST(SplitPath, TellsWhetherBothPartsFit) {
+  char dir[MAX_PATH], name[MAX_PATH];
+  EXPECT_TRUE(SplitPath(dir, name, (std::string(259, 'd') + "\\" + std::string(259, 'n')).c_str()));
+  EXPECT_EQ(std::string(dir), std::string(259, 'd'));
+  EXPECT_EQ(std::string(name), std::string(259, 'n'));
+  EXPECT_FALSE(SplitPath(dir, name, (std::string(300, 'd') + "\\" + std::string(300, 'n')).c_str()));
+  EXPECT_EQ(std::string(dir), std::string(259, 'd'));
+  EXPECT_EQ(std::string(name), std::string(259, 'n'));
+  EXPECT_FALSE(SplitPath(dir, name, ("C:\\" + std::string(260, 'n')).c_str()));
+  EXPECT_EQ(std::string(dir), "C:");
+  EXPECT_FALSE(SplitPath(dir, name, std::string(260, 'n').c_str()));
   std::string wide;
   for (int i = 0; i < 140; ++i) wide += "表";
-  parts = Split(wide + "\\x");
-  EXPECT_EQ(parts.first.size(), 258u);  // 129 characters; the 130th would not fit
-  EXPECT_EQ(parts.second, "x");
+  EXPECT_FALSE(SplitPath(dir, name, (wide + "\\x").c_str()));
+  EXPECT_EQ(std::string(dir).size(), 258u);  // 129 characters; the 130th would not fit
+  EXPECT_EQ(std::string(name), "x");
+  // A cut directory leaves no room for a name of two bytes.
+  char joined[MAX_PATH];
+  EXPECT_FALSE(JoinPath(joined, dir, "xy"));
 }
 
 TEST(HasParentComponent, FindsEveryFormOfTheParent) {

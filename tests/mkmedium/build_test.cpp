@@ -137,6 +137,56 @@ TEST_F(MediumTest, APlainFileOverSeveralDisksFillsEachOfThem) {
   EXPECT_EQ(joined, noise);
 }
 
+// The updater copies a split file's pieces to the temporary directory under
+// their names on the medium; it makes no folder there, so the pieces lie in
+// the root of their disks and only the destination keeps the folder.
+TEST_F(MediumTest, ASplitFileInAFolderHasItsPiecesInTheRootOfItsDisks) {
+  mkmedium::ParseDiskFormat("4000", &options.format);
+  std::string noise = Noise(9000), text = Text(30000);
+  AddFile("DATA/BIG.DAT", noise);
+  AddFile(u8"ソフト/表/MOVIE.AVI", text);
+  mkmedium::BuildResult r = Build();
+  Strings lines = ScriptLines();
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[2], "1+2+3:BIG.DAT>DATA\\BIG.DAT");
+  EXPECT_EQ(lines[3].substr(lines[3].find(':')), ":MOVIE.AV_>ソフト\\表\\MOVIE.AVI");
+  std::string joined;
+  for (int d = 1; d <= 3; ++d) joined += Read("out/disk" + std::to_string(d) + "/BIG.DAT" + std::to_string(d));
+  EXPECT_EQ(joined, noise);
+  joined.clear();
+  ASSERT_EQ(r.files[1].pieces.size(), size_t(std::count(lines[3].begin(), lines[3].end(), '+') + 1));
+  for (const mkmedium::Piece& p : r.files[1].pieces) {
+    EXPECT_EQ(p.stored.find('\\'), std::string::npos) << p.stored;
+    joined += Content("out/disk" + std::to_string(p.disk) + "/" + p.stored);
+  }
+  EXPECT_EQ(joined, text);
+  for (int d = 1; d <= r.disks; ++d) {
+    EXPECT_FALSE(Exists("out/disk" + std::to_string(d) + "/DATA")) << d;
+    EXPECT_FALSE(Exists("out/disk" + std::to_string(d) + u8"/ソフト")) << d;
+  }
+}
+
+// Pieces in the root must not meet another name there: the files and
+// folders of the root, and the pieces of a file of the same name elsewhere.
+TEST_F(MediumTest, PiecesInTheRootTakeANameOfTheirOwn) {
+  mkmedium::ParseDiskFormat("4000", &options.format);
+  AddFile("A/BIG.DAT", Noise(6000, 1));
+  AddFile("B/BIG.DAT", Noise(6000, 2));
+  AddFile("BIG.DAT1", "a file of its own");
+  AddFile("BIG~2.DAT2/X.TXT", "in a folder of that name");
+  Build();
+  Strings lines = ScriptLines();
+  ASSERT_EQ(lines.size(), 6u);
+  // BIG.DAT's first piece would be the file BIG.DAT1, BIG~2.DAT's second the
+  // folder; the second BIG.DAT meets the first one's pieces as well.
+  EXPECT_EQ(lines[2], "1+2:BIG~3.DAT>A\\BIG.DAT");
+  EXPECT_EQ(lines[3], "2:BIG.DAT1");
+  EXPECT_EQ(lines[5].substr(lines[5].find(':')), ":BIG~4.DAT>B\\BIG.DAT");
+  EXPECT_EQ(Read("out/disk2/BIG.DAT1"), "a file of its own");
+  EXPECT_EQ(Read("out/disk1/BIG~3.DAT1") + Read("out/disk2/BIG~3.DAT2"), Noise(6000, 1));
+  EXPECT_EQ(mkmedium::CheckMedium({Path("out")}).problems.size(), 0u);
+}
+
 TEST_F(MediumTest, ACompressedFileIsSplitIntoPiecesCompressedEachByItself) {
   mkmedium::ParseDiskFormat("12000", &options.format);
   std::string text = Text(250000);

@@ -113,6 +113,24 @@ TEST_F(CheckTest, ASplitEntryWithoutDestination) {
   ExpectOne(4, "empty destination");
 }
 
+// The updater copies each piece to the temporary directory under the piece's
+// own name, folder and all, and makes no folder there.
+TEST_F(CheckTest, ASplitEntryWhoseSourceHasAFolder) {
+  Make(std::string(kHead) + "1+2:DATA\\BIG.DAT>DATA\\BIG.DAT\r\n1+2:表\\M.DA_>M.DAT\r\n1+2:ソ/M.DAT>M.DAT\r\n"
+                            "1+2:BIG.DA_>DATA\\BIG.DAT\r\n1:DATA\\ONE.TXT\r\n",
+       {{"disk1/DATA/BIG.DAT1", "1"}, {"disk2/DATA/BIG.DAT2", "2"}, {u8"disk1/表/M.DA1_", "1"},
+        {u8"disk2/表/M.DA2_", "2"}, {u8"disk1/ソ/M.DAT1", "1"}, {u8"disk2/ソ/M.DAT2", "2"}, {"disk1/BIG.DA1_", "1"},
+        {"disk2/BIG.DA2_", "2"}, {"disk1/DATA/ONE.TXT", "1"}});
+  std::vector<std::string> found = Problems();
+  ASSERT_EQ(found.size(), 3u) << ::testing::PrintToString(found);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(report.problems[size_t(i)].line, 4 + i) << found[size_t(i)];
+    EXPECT_NE(found[size_t(i)].find("source name has a folder"), std::string::npos) << found[size_t(i)];
+  }
+  std::string out;
+  EXPECT_EQ(Run({"check", Path("m")}, &out), 1) << out;
+}
+
 TEST_F(CheckTest, ADiskNoFolderIsLabelledFor) {
   Make(std::string(kHead) + "3:A.TXT\r\n", {});
   ExpectOne(4, "disk 3: no folder holds its label disk3.fix");
@@ -176,6 +194,16 @@ TEST_F(CheckTest, AMediumTheToolBuiltIsClean) {
   unlink(Path("out/disk2/BIG.BIN2").c_str());
   EXPECT_EQ(Run({"check", Path("out")}, &out), 1);
   EXPECT_NE(out.find("BIG.BIN2 is missing from disk 2"), std::string::npos) << out;
+}
+
+TEST_F(CheckTest, AMediumWithSplitFilesInFoldersIsClean) {
+  AddFile("DATA/BIG.DAT", Noise(30000));
+  AddFile(u8"ソフト/表/MOVIE.AVI", Text(60000));
+  mkmedium::ParseDiskFormat("20000", &options.format);
+  Build();
+  std::vector<std::string> found;
+  for (const mkmedium::Problem& p : mkmedium::CheckMedium({Path("out")}).problems) found.push_back(p.text);
+  EXPECT_EQ(found, std::vector<std::string>{});
 }
 
 }  // namespace

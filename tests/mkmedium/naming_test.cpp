@@ -46,6 +46,18 @@ TEST(Naming, PiecesAreNamedAsTheUpdaterLooksForThem) {
   EXPECT_EQ(mkmedium::PieceName("data\\MOVIE.AV_", 12), "data\\MOVIE.AV12_");
 }
 
+TEST(Naming, PiecesInTheRootAreNamedAfterTheLastComponent) {
+  EXPECT_EQ(mkmedium::RootName("DATA\\BIG.DA_"), "BIG.DA_");
+  EXPECT_EQ(mkmedium::RootName("ソ\\表"), "表");  // 0x5C second bytes are no separators
+  EXPECT_EQ(mkmedium::RootName("BIG.DAT"), "BIG.DAT");
+  // Another name for the pieces keeps the extension and its final '_'.
+  EXPECT_EQ(mkmedium::NumberedName("BIG.DA_", 2), "BIG~2.DA_");
+  EXPECT_EQ(mkmedium::NumberedName("README._", 3), "README~3._");
+  EXPECT_EQ(mkmedium::NumberedName("X", 2), "X~2");
+  EXPECT_EQ(mkmedium::NumberedName(".profile", 2), ".profile~2");
+  EXPECT_EQ(mkmedium::NumberedName("表.ソ_", 2), "表~2.ソ_");
+}
+
 TEST(Naming, HostNamesBecomeScriptNames) {
   std::string name, why;
   ASSERT_TRUE(mkmedium::ScriptName(u8"data/サブ/説明書.txt", &name, &why)) << why;

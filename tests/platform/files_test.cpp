@@ -164,6 +164,33 @@ TEST_F(Files, NamesAreFoundIgnoringCase) {
   EXPECT_TRUE(box.Exists("Data\\new.txt"));
 }
 
+// A path holds up to MAX_PATH bytes with its terminator: 259 characters are a
+// file like any other.
+TEST_F(Files, APathOfUpTo259CharactersIsAFile) {
+  box.MakeDir(std::string(100, 'D'));
+  std::string folder = box.Win(std::string(100, 'D')) + "\\";
+  for (size_t length : {257, 258, 259}) {
+    std::string name = std::string(length - folder.size() - 4, 'f') + ".txt";
+    std::string path = folder + name;
+    ASSERT_EQ(path.size(), length);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << length << " characters: error " << GetLastError();
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(h, "abc", 3, &written, nullptr));
+    EXPECT_TRUE(CloseHandle(h));
+    EXPECT_EQ(box.Read(std::string(100, 'D') + "\\" + name), "abc") << length;
+    EXPECT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << length;
+    EXPECT_TRUE(DeleteFileA(path.c_str())) << length;
+  }
+#ifndef _WIN32
+  // One more and the terminator has no room.
+  std::string tooLong = folder + std::string(260 - folder.size() - 4, 'f') + ".txt";
+  EXPECT_EQ(CreateFileA(tooLong.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_FILENAME_EXCED_RANGE));
+#endif
+}
+
 TEST_F(Files, InvalidHandlesAreReported) {
   HANDLE bogus = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x12345678));
   EXPECT_FALSE(CloseHandle(bogus));

@@ -70,7 +70,13 @@ TEST_F(PathMapping, ComponentsAreNormalizedAsWindowsDoes) {
     Map(bad, ERROR_INVALID_NAME);
   Map("\\\\server\\share\\x", ERROR_BAD_NETPATH);
   Map("", ERROR_PATH_NOT_FOUND);
-  Map("C:\\" + std::string(256, 'a'), ERROR_FILENAME_EXCED_RANGE);
+  // 259 characters fit MAX_PATH with the terminator, 260 do not; a final
+  // separator counts.
+  std::string longest = "C:\\" + std::string(100, 'a') + "\\" + std::string(155, 'b');
+  ASSERT_EQ(longest.size(), 259u);
+  EXPECT_EQ(Map(longest), c + "/" + std::string(100, 'a') + "/" + std::string(155, 'b'));
+  Map(longest + "b", ERROR_FILENAME_EXCED_RANGE);
+  Map(longest + "\\", ERROR_FILENAME_EXCED_RANGE);
   EXPECT_EQ(Map("C:\\" + std::string(255, 'a')), c + "/" + std::string(255, 'a'));
 }
 
@@ -119,6 +125,21 @@ TEST_F(PathMapping, HostPathsHaveAWindowsForm) {
   // A name that CP932 cannot write has no Windows form.
   std::string windows;
   EXPECT_FALSE(posix::WindowsPath(box.Host("Game") + "/\xF0\x9F\x98\x80", &windows));
+}
+
+// A backslash in a host name would split it into two Windows names: the path
+// would name another file.
+TEST_F(PathMapping, AHostNameWithABackslashHasNoWindowsForm) {
+  std::string folder = box.Host() + "/upd\\ate";
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  std::string windows;
+  SetLastError(0);
+  EXPECT_FALSE(posix::WindowsPath(folder + "/Tavrix.bin", &windows)) << windows;
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_NAME));
+  EXPECT_FALSE(posix::WindowsPath(folder, &windows)) << windows;
+  // A second byte 0x5C of a double-byte character is no backslash.
+  box.MakeDir("表");
+  EXPECT_EQ(Windows(box.Host("表") + "/x"), box.Win("表\\x"));
 }
 
 TEST_F(PathMapping, FilesAreReachedThroughJapaneseNames) {

@@ -243,6 +243,30 @@ TEST_F(ScriptTest, AReadFailureIsAnErrorNotTheEndOfTheScript) {
     EXPECT_EQ(std::string(e.message), "ファイル'" + box.Win("Orbane.fix") + "'を読み込めません");
   }
 }
+
+// The first read delivers 4 bytes, the next one fails: the block is lost, not
+// a short script.
+int readsSoFar = 0;
+ssize_t FourBytesThenEio(int fd, void* buf, size_t n) {
+  if (readsSoFar++ == 0) return posix::RealSyscalls().read(fd, buf, n < 4 ? n : 4);
+  errno = EIO;
+  return -1;
+}
+
+TEST_F(ScriptTest, AReadThatFailsAfterPartOfABlockIsAnError) {
+  box.Write("Orbane.fix", "1:a\n1:b\n1:c\n");
+  SyscallFaults faults;
+  readsSoFar = 0;
+  faults.sys().read = FourBytesThenEio;
+  UpdateScript s;
+  try {
+    s.Load("Orbane.fix");
+    FAIL() << "the script seemed complete with " << s.entryCount << " entries";
+  } catch (File::ExceptRead& e) {
+    EXPECT_EQ(std::string(e.message), "ファイル'" + box.Win("Orbane.fix") + "'を読み込めません");
+  }
+  EXPECT_EQ(readsSoFar, 2);
+}
 #endif
 
 }  // namespace

@@ -40,7 +40,7 @@ bool PlanLayout(const DiskFormat& format, const std::vector<FixedFile>& firstDis
         pieces.push_back(Piece{disk, item.stored, 0, item.size, item.storedSize});
         break;
       }
-      std::string name = PieceName(item.stored, int(pieces.size()) + 1);
+      std::string name = PieceName(item.pieceStem.empty() ? item.stored : item.pieceStem, int(pieces.size()) + 1);
       int64_t avail = room.Room(name);
       uint64_t length = 0, storedSize = 0;
       if (avail > 0) {

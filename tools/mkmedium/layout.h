@@ -23,6 +23,9 @@ struct Item {
   std::string stored;   // its name on the medium, whole (CP932)
   uint64_t size;        // its bytes
   uint64_t storedSize;  // the bytes it takes on the medium, whole
+  // The name its pieces are numbered after, in the root of their disks;
+  // empty for stored.
+  std::string pieceStem = "";
 };
 
 struct Piece {

@@ -40,6 +40,7 @@ struct Source {
   uint8_t missing = 0;
   std::string staged;  // the whole file compressed, in the work folder
   uint64_t storedSize = 0;
+  std::string pieceStem;  // what its pieces are numbered after, should it be split
 };
 
 // Orders CP932 names as Windows tells them apart: letter case ignored.
@@ -170,6 +171,7 @@ class Builder {
     MakeStaging();
     Compress();
     CheckStoredCollisions();
+    ChoosePieceStems();
     Plan();
     CheckPieceCollisions();
     Write();
@@ -314,6 +316,43 @@ class Builder {
     }
   }
 
+  // The first component of a stored name: the file itself in the root of a
+  // disk, or the folder there that holds it.
+  static std::string TopName(const std::string& stored) {
+    for (size_t i = 0; i < stored.size(); ++i) {
+      if (wintext::IsLeadByte(static_cast<unsigned char>(stored[i])) && i + 1 < stored.size())
+        ++i;
+      else if (stored[i] == '\\')
+        return stored.substr(0, i);
+    }
+    return stored;
+  }
+
+  // A split file's pieces lie in the root of their disks, numbered after the
+  // last component of its name: the updater copies them to the temporary
+  // directory under the same names, and makes no folder there. The stem is
+  // chosen so that no piece it may have meets another name in the root of a
+  // disk: the medium's own files, the files and folders there, and the
+  // pieces of every other file.
+  void ChoosePieceStems() {
+    std::set<std::string, NoCaseLess> taken;
+    for (const char* fixed : {kScriptName, kUpdaterName, "Orbane", "Orbane.exe"}) taken.insert(fixed);
+    for (const Source& s : sources_) taken.insert(TopName(s.stored));
+    for (Source& s : sources_) {
+      std::string base = RootName(s.stored);
+      for (int k = 1;; ++k) {
+        std::string stem = k == 1 ? base : NumberedName(base, k);
+        std::vector<std::string> names;
+        for (int n = 1; n <= UpdateEntry::kMaxDisks; ++n) names.push_back(PieceName(stem, n));
+        if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return taken.count(n) > 0; })) {
+          s.pieceStem = stem;
+          taken.insert(names.begin(), names.end());
+          break;
+        }
+      }
+    }
+  }
+
   // The most bytes of source i from offset on that take at most room on the
   // medium; a compressed piece is compressed by itself, as the updater
   // expands each piece by itself.
@@ -383,7 +422,8 @@ class Builder {
     for (size_t i = 0; i < sources_.size(); ++i) {
       const Source& s = sources_[i];
       std::vector<Piece> one{Piece{1, s.stored, 0, s.size, s.storedSize}};
-      std::string line = EntryLine(s.name, s.stored, layout ? layout->pieces[i] : one);
+      const std::vector<Piece>& pieces = layout ? layout->pieces[i] : one;
+      std::string line = EntryLine(s.name, pieces.size() > 1 ? s.pieceStem : s.stored, pieces);
       if (line.size() > kMaxLine)
         throw Failure(Readable(s.name) + ": its line in the script would be longer than " +
                       std::to_string(kMaxLine) + " bytes");
@@ -397,7 +437,7 @@ class Builder {
   // the script fits it.
   void Plan() {
     std::vector<Item> items;
-    for (const Source& s : sources_) items.push_back(Item{s.stored, s.size, s.storedSize});
+    for (const Source& s : sources_) items.push_back(Item{s.stored, s.size, s.storedSize, s.pieceStem});
     struct stat launcher, updater;
     if (stat(o_.launcher.c_str(), &launcher) != 0) throw SystemFailure("cannot read", o_.launcher, errno);
     if (stat(o_.updater.c_str(), &updater) != 0) throw SystemFailure("cannot read", o_.updater, errno);

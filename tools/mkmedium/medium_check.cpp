@@ -79,6 +79,18 @@ std::vector<Folder> DiskFolders(const std::vector<std::string>& paths) {
   return folders;
 }
 
+// Whether a name has a folder: a separator ('\\', or '/', which Windows
+// takes as one too) that is no second byte of a character.
+bool HasFolder(const char* name) {
+  for (const char* p = name; *p; ++p) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1])
+      ++p;
+    else if (*p == '\\' || *p == '/')
+      return true;
+  }
+  return false;
+}
+
 std::string Quoted(const char* cp932) { return "'" + Readable(cp932) + "'"; }
 
 // What a script error means, in the words of someone making a medium.
@@ -242,6 +254,10 @@ class Checker {
         continue;
       }
       if (!e.destName[0]) Add(line, "a split entry with an empty destination: the updater cannot join it");
+      if (HasFolder(e.sourceName))
+        Add(line, "a split entry whose source name has a folder: the updater copies the pieces into that folder "
+                  "under its temporary directory, which it does not make; the pieces belong in the root of "
+                  "their disks (the destination may keep the folder)");
       for (int piece = 1; piece <= e.diskCount; ++piece) {
         int disk = e.disks[piece - 1];
         if (const Folder* f = DiskFolder(disk, line)) {

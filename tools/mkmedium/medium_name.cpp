@@ -97,6 +97,23 @@ std::string PieceName(const std::string& stored, int piece) {
   return medium + 1;
 }
 
+std::string RootName(const std::string& stored) {
+  size_t base = 0;
+  for (size_t i : CharStarts(stored))
+    if (stored[i] == '\\') base = i + 1;
+  return stored.substr(base);
+}
+
+std::string NumberedName(const std::string& name, int k) {
+  // The last '.' (below 0x40, never part of a double-byte character) that
+  // does not begin the name.
+  size_t dot = std::string::npos;
+  for (size_t i : CharStarts(name))
+    if (name[i] == '.' && i > 0) dot = i;
+  std::string mark = "~" + std::to_string(k);
+  return dot == std::string::npos ? name + mark : name.substr(0, dot) + mark + name.substr(dot);
+}
+
 bool IsLabelName(const std::string& name) {
   if (name.size() < 9 || strncasecmp(name.c_str(), "disk", 4) != 0) return false;
   if (strcasecmp(name.c_str() + name.size() - 4, ".fix") != 0) return false;

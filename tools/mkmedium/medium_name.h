@@ -24,6 +24,16 @@ std::string CompressedName(const std::string& name, uint8_t* missing);
 // formed as the updater forms it.
 std::string PieceName(const std::string& stored, int piece);
 
+// The last component of a stored name: the name that a split file's pieces
+// take in the root of their disks. The updater copies each piece to the
+// temporary directory under the piece's own name, folders and all, and makes
+// no folder there.
+std::string RootName(const std::string& stored);
+
+// name (CP932, no folder) with "~k" before its extension, which keeps a final
+// '_': BIG.DA_ gives BIG~2.DA_, README._ gives README~2._, X gives X~2.
+std::string NumberedName(const std::string& name, int k);
+
 // Whether name is a disk label file, "disk<n>.fix" in any letter case.
 bool IsLabelName(const std::string& name);
 

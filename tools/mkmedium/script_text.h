@@ -24,7 +24,8 @@ struct ScriptKeys {
 bool KeyLines(const ScriptKeys& keys, std::vector<std::string>* lines, std::string* error);
 
 // The entry line of a file installed as name and stored as stored, whole or
-// in pieces: "1:README", "1:A.TX_>A.TXT", "2+3:MOVIE.DA_>MOVIE.DAT".
+// in pieces (stored is then what the pieces are named after):
+// "1:README", "1:A.TX_>A.TXT", "2+3:MOVIE.DA_>DATA\MOVIE.DAT".
 std::string EntryLine(const std::string& name, const std::string& stored, const std::vector<Piece>& pieces);
 
 // The whole script: a comment, the key lines, the entry lines, each ended by

@@ -84,21 +84,31 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists) {
   int in = FindFile(source)->fd, out = FindFile(dest)->fd;
 
   DWORD err = CopyData(in, out);
-  if (err == ERROR_SUCCESS) {
+  bool complete = err == ERROR_SUCCESS;
+  // What follows the content, the time stamp and the attributes, can fail on
+  // its own (EPERM on a file of another owner); the call then fails, but the
+  // content is whole and stays.
+  DWORD stampErr = ERROR_SUCCESS;
+  if (complete) {
     struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
-    if (sys.futimens(out, times) != 0) err = ErrorFromErrno(errno);
+    if (sys.futimens(out, times) != 0) stampErr = ErrorFromErrno(errno);
+    // The copy takes the source's attributes, as on Windows; on the host these
+    // are its permissions, so a read-only file stays read-only and a program
+    // stays a program.
+    if (sys.fchmod(out, st.st_mode & 0777) != 0 && stampErr == ERROR_SUCCESS) stampErr = ErrorFromErrno(errno);
   }
-  // The copy takes the source's attributes, as on Windows; on the host these
-  // are its permissions, so a read-only file stays read-only and a program
-  // stays a program.
-  if (err == ERROR_SUCCESS && sys.fchmod(out, st.st_mode & 0777) != 0) err = ErrorFromErrno(errno);
-  if (!CloseHandle(dest) && err == ERROR_SUCCESS) err = GetLastError();
+  // A failed close may have lost written data: the copy counts as incomplete.
+  if (!CloseHandle(dest) && complete) {
+    err = GetLastError();
+    complete = false;
+  }
   CloseHandle(source);
-  if (err != ERROR_SUCCESS) {
+  if (!complete) {
     // A half copy is no copy: remove it, as Windows does.
     DeleteFileA(newName);
     return Fail(err);
   }
+  if (stampErr != ERROR_SUCCESS) return Fail(stampErr);
   SetLastError(ERROR_SUCCESS);
   return TRUE;
 }

@@ -128,8 +128,12 @@ BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, L
     ssize_t n = sys.read(file->fd, static_cast<char*>(buffer) + done, toRead - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      if (done > 0) break;  // what was read counts; the next call reports the error
-      return Fail(errno == EIO ? ERROR_READ_FAULT : ErrorFromErrno(errno));
+      // Windows fails the whole call: a part taken for the whole would read
+      // as the end of the file. The position goes back to where the call
+      // began, so that nothing of the file is skipped.
+      DWORD err = errno == EIO ? ERROR_READ_FAULT : ErrorFromErrno(errno);
+      if (done > 0) sys.lseek(file->fd, -static_cast<off_t>(done), SEEK_CUR);
+      return Fail(err);
     }
     if (n == 0) break;
     done += static_cast<DWORD>(n);

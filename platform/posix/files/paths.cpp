@@ -17,6 +17,19 @@ namespace {
 
 bool IsSeparator(unsigned char c) { return c == '\\' || c == '/'; }
 
+// Whether a CP932 name holds a backslash of its own, not the second byte of a
+// double-byte character.
+bool HasSingleByteBackslash(const std::string& name) {
+  for (size_t i = 0; i < name.size(); ++i) {
+    auto c = static_cast<unsigned char>(name[i]);
+    if (wintext::IsLeadByte(c) && i + 1 < name.size())
+      ++i;
+    else if (c == '\\')
+      return true;
+  }
+  return false;
+}
+
 bool IsDirectory(const std::string& path) {
   struct stat st;
   return sys.stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -100,8 +113,11 @@ DWORD Parse(const char* path, WindowsName* name) {
     if (!wintext::IsValidName(part)) return ERROR_INVALID_NAME;
     name->parts.push_back(part);
   }
-  size_t length = 3;  // "X:\"
+  // The full path, "X:" and a backslash before each name (the root alone is
+  // "X:\"), must leave room for the terminator in MAX_PATH.
+  size_t length = 2;
   for (const auto& part : name->parts) length += part.size() + 1;
+  if (name->parts.empty() || name->trailingSeparator) ++length;
   if (length >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
   return ERROR_SUCCESS;
 }
@@ -221,6 +237,11 @@ bool WindowsPath(const std::string& host, std::string* windows) {
   std::string cp932;
   for (const auto& part : parts) {
     if (!wintext::Utf8ToCp932(part, &cp932)) return false;
+    // A host name with a backslash would read as two Windows names.
+    if (HasSingleByteBackslash(cp932)) {
+      SetLastError(ERROR_INVALID_NAME);
+      return false;
+    }
     out += '\\';
     out += cp932;
   }

@@ -63,7 +63,9 @@ LPSTR WINAPI GetCommandLineA(void) { return &posix::commandLine[0]; }
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size) {
   if (module && module != reinterpret_cast<HMODULE>(0x400000)) return posix::Fail(ERROR_MOD_NOT_FOUND), 0;
   std::string windows;
-  if (!posix::WindowsPath(posix::OwnHostPath(), &windows)) return posix::Fail(ERROR_FILE_NOT_FOUND), 0;
+  SetLastError(ERROR_SUCCESS);
+  if (!posix::WindowsPath(posix::OwnHostPath(), &windows))
+    return posix::Fail(GetLastError() == ERROR_INVALID_NAME ? ERROR_INVALID_NAME : ERROR_FILE_NOT_FOUND), 0;
   if (size == 0) return posix::Fail(ERROR_INSUFFICIENT_BUFFER), 0;
   // Windows cuts a path that does not fit and says so.
   DWORD n = static_cast<DWORD>(windows.size());
