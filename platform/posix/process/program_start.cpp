@@ -10,6 +10,7 @@
 #include "wintext/cp932.h"
 #include "platform/posix/text/errors.h"
 #include "platform/posix/files/paths.h"
+#include "platform/posix/files/syscalls.h"
 #include "process_api.h"
 
 namespace posix {
@@ -18,7 +19,7 @@ std::string commandLine;
 
 std::string OwnHostPath() {
   char buf[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  ssize_t n = sys.readlink("/proc/self/exe", buf, sizeof buf - 1);
   if (n <= 0) return "";
   buf[n] = 0;
   return buf;
@@ -36,7 +37,7 @@ std::string FormCommandLine(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i], windows;
     struct stat st;
-    bool hostPath = std::strchr(argv[i], '/') || ::stat(argv[i], &st) == 0;
+    bool hostPath = std::strchr(argv[i], '/') || sys.stat(argv[i], &st) == 0;
     if (hostPath && WindowsPath(arg, &windows)) arg = windows;
     line += " " + arg;
   }
