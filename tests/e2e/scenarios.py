@@ -352,6 +352,38 @@ ALL = [
         removals=[]),
 
     Scenario(
+        name="planted_link_at_the_updaters_copy",
+        about="another user's link at Tavrix.bin in a temporary directory open to all: the copy is refused",
+        registry=installed(),
+        files={**GAME, INSTALL + "\\victim.conf": b"precious"},
+        disks=SIMPLE,
+        temp_dir="C:\\shared",
+        planted_links={"Tavrix.bin": INSTALL + "\\victim.conf"},
+        answers=["OK"],
+        transcript=launcher_error(["ゼファアップデート本体のコピーに失敗しました。", "アクセスが拒否されました。"]),
+        tree={"victim.conf": b"precious"},
+        temp_files=["Tavrix.bin"],
+        removals=[],
+        skip_reason={"wine": "planting another user's links takes the POSIX backend's prefix"}),
+
+    Scenario(
+        name="planted_link_at_a_piece",
+        about="another user's link at a split file's piece in a temporary directory open to all: not written",
+        registry=installed(),
+        files={**GAME, INSTALL + "\\victim.conf": b"precious"},
+        disks={1: {"Orbane.fix": script("1+1:MOVIE.DA_>MOVIE.DAT"), "disk1.fix": b"",
+                   "MOVIE.DA1_": Compressed(MOVIE_1, NEW), "MOVIE.DA2_": Compressed(MOVIE_2, NEW)}},
+        temp_dir="C:\\shared",
+        planted_links={"MOVIE.DA1": INSTALL + "\\victim.conf"},
+        answers=["はい", "OK", "OK"],
+        transcript=(confirm()
+                    + notice_after(["ファイル'C:\\shared\\MOVIE.DA1'を作成できません"], progress(TITLE, 0, 1))),
+        tree={"victim.conf": b"precious"},
+        temp_files=["MOVIE.DA1", "Tavrix.bin"],
+        removals=["restart C:\\shared\\Tavrix.bin"],
+        skip_reason={"wine": "planting another user's links takes the POSIX backend's prefix"}),
+
+    Scenario(
         name="launcher_start_fails",
         about="an updater that is no program: the start fails",
         registry=installed(),

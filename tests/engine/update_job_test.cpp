@@ -42,6 +42,9 @@ class LocatorTest : public ::testing::Test {
   }
 
   Sandbox box;
+  // The job asks for the temporary folder, which the layer would otherwise
+  // take from the user's registry: the counts of reads are the locator's.
+  ScopedEnv tmp{"TMP", box.Host("temp")};
   RegistryFixture reg{box};
   UpdateScript script;
 };
