@@ -31,8 +31,8 @@ std::string FormCommandLine(int argc, char** argv) {
     unsetenv(kCommandLineVariable);  // the line was this process's, not its children's
     return line;
   }
-  std::string program;
-  if (!WindowsPath(OwnHostPath(), &program)) program = argc > 0 ? argv[0] : "";
+  std::string program, own = OwnHostPath();
+  if (own.empty() || !WindowsPath(own, &program)) program = argc > 0 ? argv[0] : "";
   std::string line = program.find(' ') == std::string::npos ? program : "\"" + program + "\"";
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i], windows;
@@ -63,8 +63,10 @@ LPSTR WINAPI GetCommandLineA(void) { return &posix::commandLine[0]; }
 
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size) {
   if (module && module != reinterpret_cast<HMODULE>(0x400000)) return posix::Fail(ERROR_MOD_NOT_FOUND), 0;
-  std::string windows;
-  if (!posix::WindowsPath(posix::OwnHostPath(), &windows)) return posix::Fail(ERROR_FILE_NOT_FOUND), 0;
+  // Without the kernel's word for it, no path is the program's: the empty
+  // one would name the current folder.
+  std::string windows, own = posix::OwnHostPath();
+  if (own.empty() || !posix::WindowsPath(own, &windows)) return posix::Fail(ERROR_FILE_NOT_FOUND), 0;
   if (size == 0) return posix::Fail(ERROR_INSUFFICIENT_BUFFER), 0;
   // Windows cuts a path that does not fit and says so.
   DWORD n = static_cast<DWORD>(windows.size());
