@@ -14,7 +14,11 @@ bool ReadHostFile(const std::string& path, size_t maxSize, std::string* text, in
   if (fd < 0) return false;
   struct stat own;
   if (!st) st = &own;
-  bool ok = sys.fstat(fd, st) == 0 && S_ISREG(st->st_mode);
+  bool ok = sys.fstat(fd, st) == 0;
+  if (ok && !S_ISREG(st->st_mode)) {
+    errno = EINVAL;
+    ok = false;
+  }
   // Read to the end rather than to the size fstat gave (files under /proc
   // report none), into room for one byte more than expected, so that the end
   // shows in one read of the usual file.
@@ -24,6 +28,7 @@ bool ReadHostFile(const std::string& path, size_t maxSize, std::string* text, in
   while (ok) {
     if (done == text->size()) {
       if (done > maxSize) {
+        errno = EFBIG;
         ok = false;
         break;
       }
@@ -36,7 +41,9 @@ bool ReadHostFile(const std::string& path, size_t maxSize, std::string* text, in
     done += static_cast<size_t>(n);
   }
   text->resize(ok ? done : 0);
+  int err = errno;  // what went wrong, not what the close says
   sys.close(fd);
+  errno = err;
   return ok;
 }
 

@@ -10,8 +10,9 @@
 
 namespace posix {
 
-// Reads a regular file up to its end. False when it cannot be opened or read,
-// is no regular file, or holds more than maxSize bytes. extraFlags go to open
+// Reads a regular file up to its end. False, with errno telling why, when it
+// cannot be opened or read, is no regular file (EINVAL), or holds more than
+// maxSize bytes (EFBIG). extraFlags go to open
 // (O_NOFOLLOW, say); st, when given, receives what fstat said of the open file.
 bool ReadHostFile(const std::string& path, size_t maxSize, std::string* text, int extraFlags = 0,
                   struct stat* st = nullptr);

@@ -5,6 +5,7 @@
 // file holds no keys.
 #include "registry.h"
 
+#include <cerrno>
 #include <cstring>
 #include <map>
 #include <string>
@@ -180,7 +181,11 @@ LSTATUS Resolve(Hive hive, KeyPath path, bool redirect, bool openLink, OpenKey* 
   key->hive = hive;
   std::string text;
   RegistryFileHeader header;
-  if (!ReadHostFile(HiveFile(hive), kMaxFileSize, &text) || !ReadRegistryHeader(text, &header)) {
+  bool read = ReadHostFile(HiveFile(hive), kMaxFileSize, &text);
+  // A file the user may not read shuts them out of its keys, as a key's access
+  // control does on Windows; a missing or foreign one holds none.
+  if (!read && !path.empty() && (errno == EACCES || errno == EPERM)) return ERROR_ACCESS_DENIED;
+  if (!read || !ReadRegistryHeader(text, &header)) {
     if (!path.empty()) return ERROR_FILE_NOT_FOUND;
     key->path.clear();  // the root exists even when its file does not
     return ERROR_SUCCESS;
