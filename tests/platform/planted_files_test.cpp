@@ -12,11 +12,11 @@
 #include <iterator>
 #include <string>
 
-#include "platform/posix/files/syscalls.h"
 #include "platform/posix/process/program_start.h"
 #include "platform/win32.h"
 #include "support/sandbox.h"
 #include "support/scoped_env.h"
+#include "support/syscall_faults.h"
 
 namespace {
 
@@ -163,43 +163,46 @@ TEST_F(PendingDeletions, AListThatCannotBeWrittenIsAFailureAndStaysAsItWas) {
 
   static int failing;  // 0 open, 1 write, 2 close, 3 rename
   static std::string newFile;
-  newFile = List() + ".new";
-  posix::Syscalls saved = posix::sys;
   static int newFd;
+  newFile = List() + ".new";
   newFd = -1;
-  posix::sys.open = [](const char* path, int flags, mode_t mode) {
-    if (failing == 0 && path == newFile) return errno = ENOSPC, -1;
-    int fd = posix::RealSyscalls().open(path, flags, mode);
-    if (path == newFile) newFd = fd;
-    return fd;
-  };
-  posix::sys.write = [](int fd, const void* buf, size_t n) -> ssize_t {
-    if (failing == 1 && fd == newFd) return errno = ENOSPC, -1;
-    return posix::RealSyscalls().write(fd, buf, n);
-  };
-  posix::sys.close = [](int fd) {
-    int result = posix::RealSyscalls().close(fd);
-    if (failing == 2 && fd == newFd) return errno = EIO, -1;
-    return result;
-  };
-  posix::sys.rename = [](const char* from, const char* to) {
-    if (failing == 3) return errno = EACCES, -1;
-    return posix::RealSyscalls().rename(from, to);
-  };
-  for (failing = 0; failing < 4; ++failing) {
-    SetLastError(0);
-    EXPECT_FALSE(MoveFileExA(box.Win("b.bin").c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) << failing;
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << failing;
-    EXPECT_EQ(ReadList(), before) << failing;
-    EXPECT_EQ(access(newFile.c_str(), F_OK), -1) << failing;
+  {
+    SyscallFaults faults;
+    faults.sys().open = [](const char* path, int flags, mode_t mode) {
+      if (failing == 0 && path == newFile) return errno = ENOSPC, -1;
+      int fd = posix::RealSyscalls().open(path, flags, mode);
+      if (path == newFile) newFd = fd;
+      return fd;
+    };
+    faults.sys().write = [](int fd, const void* buf, size_t n) -> ssize_t {
+      if (failing == 1 && fd == newFd) return errno = ENOSPC, -1;
+      return posix::RealSyscalls().write(fd, buf, n);
+    };
+    faults.sys().close = [](int fd) {
+      int result = posix::RealSyscalls().close(fd);
+      if (failing == 2 && fd == newFd) return errno = EIO, -1;
+      return result;
+    };
+    faults.sys().rename = [](const char* from, const char* to) {
+      if (failing == 3) return errno = EACCES, -1;
+      return posix::RealSyscalls().rename(from, to);
+    };
+    for (failing = 0; failing < 4; ++failing) {
+      SetLastError(0);
+      EXPECT_FALSE(MoveFileExA(box.Win("b.bin").c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) << failing;
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << failing;
+      EXPECT_EQ(ReadList(), before) << failing;
+      EXPECT_EQ(access(newFile.c_str(), F_OK), -1) << failing;
+    }
   }
-  posix::sys = saved;
   // An unreadable list is an empty one: what it held is not deleted, and the
-  // next registration starts a new list.
-  posix::sys.read = [](int, void*, size_t) -> ssize_t { return errno = EIO, -1; };
-  ScopedEnv later("ZEFA_BOOT_ID", "second");
-  posix::CarryOutPendingDeletions();
-  posix::sys = saved;
+  // list stays for a later start to read.
+  {
+    SyscallFaults faults;
+    faults.sys().read = FailRead<EIO>;
+    ScopedEnv later("ZEFA_BOOT_ID", "second");
+    posix::CarryOutPendingDeletions();
+  }
   EXPECT_TRUE(box.Exists("a.bin"));
   EXPECT_EQ(ReadList(), before);
 }

@@ -10,11 +10,11 @@
 #include <cstring>
 #include <string>
 
-#include "platform/posix/files/syscalls.h"
 #include "platform/win32.h"
 #include "support/registry_fixture.h"
 #include "support/sandbox.h"
 #include "support/scoped_env.h"
+#include "support/syscall_faults.h"
 
 namespace {
 
@@ -106,14 +106,12 @@ TEST_F(TempPath, AFolderThatCannotBeMadeIsAFailure) {
   EXPECT_STREQ(buf, "untouched");
 
   remove(box.Host("users").c_str());
-  posix::Syscalls saved = posix::sys;
-  posix::sys.mkdir = [](const char*, mode_t) {
-    errno = EACCES;
-    return -1;
-  };
-  EXPECT_EQ(GetTempPathA(sizeof buf, buf), 0u);
-  posix::sys = saved;
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  {
+    SyscallFaults faults;
+    faults.sys().mkdir = [](const char*, mode_t) { return errno = EACCES, -1; };
+    EXPECT_EQ(GetTempPathA(sizeof buf, buf), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  }
   EXPECT_FALSE(box.Exists("users"));
 }
 
