@@ -33,7 +33,8 @@ set(ZEFA_RUN_ENV "")
 if(ZEFA_SANITIZE)
   # A read of memory that was never written must fail the same way on every
   # machine, not by what the memory happened to hold. Automatic variables start
-  # as a pattern (an enum or bool read from it is out of range for UBSan). The
+  # as a pattern (an enum or bool read from it is out of range for UBSan); GCC
+  # leaves out temporaries, such as the object of T().f(). The
   # heap of a sanitized program is ASan's, which fills every new block with a
   # pattern (heap_pattern.cpp, linked into each of them); a program on glibc's
   # malloc takes MALLOC_PERTURB_ from the environment. All of this holds for
