@@ -27,10 +27,24 @@ if(WIN32)
   endif()
 endif()
 
+# ZEFA_RUN_ENV: the environment in which the build runs its own programs (the
+# dialog table generator while building, every test). Empty unless sanitized.
+set(ZEFA_RUN_ENV "")
 if(ZEFA_SANITIZE)
+  # A read of memory that was never written must fail the same way on every
+  # machine, not by what the memory happened to hold. Automatic variables start
+  # as a pattern (an enum or bool read from it is out of range for UBSan); GCC
+  # leaves out temporaries, such as the object of T().f(). The
+  # heap of a sanitized program is ASan's, which fills every new block with a
+  # pattern (heap_pattern.cpp, linked into each of them); a program on glibc's
+  # malloc takes MALLOC_PERTURB_ from the environment. All of this holds for
+  # the host tools of this build too (rcgen, szdd, mkmedium).
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
-                      -fno-omit-frame-pointer)
+                      -fno-omit-frame-pointer -ftrivial-auto-var-init=pattern)
   add_link_options(-fsanitize=address,undefined)
+  add_library(heap_pattern OBJECT ${CMAKE_CURRENT_LIST_DIR}/heap_pattern.cpp)
+  link_libraries(heap_pattern)
+  set(ZEFA_RUN_ENV "MALLOC_PERTURB_=190")
 endif()
 
 if(ZEFA_FUZZ)

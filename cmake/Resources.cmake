@@ -15,7 +15,7 @@ function(zefa_resources target rc)
     set(out ${CMAKE_CURRENT_BINARY_DIR}/${name}_dialogs.cpp)
     file(GLOB headers ${dir}/*.h)
     add_custom_command(OUTPUT ${out}
-                       COMMAND rcgen ${rc_path} ${out}
+                       COMMAND ${CMAKE_COMMAND} -E env ${ZEFA_RUN_ENV} $<TARGET_FILE:rcgen> ${rc_path} ${out}
                        DEPENDS rcgen ${rc_path} ${headers}
                        COMMENT "Dialog templates from ${rc}")
     target_sources(${target} PRIVATE ${out})

@@ -28,6 +28,7 @@ Content = Union[bytes, Tuple[bytes, int]]
 
 HKLM = "HKEY_LOCAL_MACHINE"
 HKCU = "HKEY_CURRENT_USER"
+OTHER_USER = 4321  # the uid of another user of the machine
 # The programs start in the root of C:, a drive that each scenario lays out
 # itself: a path without a drive (\Orbane.fix) then names a place under the
 # harness's control, never the root of the host's file system.
@@ -99,6 +100,9 @@ class Scenario:
     # that no Windows path can write.
     launch_from_host: Optional[str] = None
     temp_dir: str = "C:\\TEMP"
+    # A temporary directory that every user may write into (as /tmp), in which
+    # another user left links: name -> the Windows path each points at.
+    planted_links: Dict[str, str] = field(default_factory=dict)
     # Set to start the updater itself with this text after its name, instead
     # of the launcher.
     command_line: Optional[str] = None
@@ -307,6 +311,8 @@ class Machine:
             else:
                 self.put(self.host(win), content)
         os.makedirs(self.host(s.temp_dir), exist_ok=True)
+        if s.planted_links:
+            self.plant(s)
         os.makedirs(self.disks, exist_ok=True)
         if s.authored:
             self.author(s)
@@ -336,6 +342,18 @@ class Machine:
             path = self.host(win)
             os.chmod(path, os.stat(path).st_mode & 0o555)
         return folder
+
+    def plant(self, s: Scenario):
+        """Opens the temporary directory to everyone, as /tmp is, and leaves
+        another user's links in it (which takes root, to give them away)."""
+        if os.geteuid() != 0:
+            raise ScenarioFailure("planting another user's links takes root")
+        temp = self.host(s.temp_dir)
+        os.chmod(temp, 0o1777)
+        for name, target in s.planted_links.items():
+            link = os.path.join(temp, name)
+            os.symlink(os.path.realpath(self.host(target)), link)
+            os.lchown(link, OTHER_USER, OTHER_USER)
 
     def tree(self, installation: str):
         root = self.host(installation)
@@ -389,7 +407,8 @@ class PosixBackend(Machine):
         os.symlink("../drive_c", os.path.join(self.prefix, "dosdevices", "c:"))
         os.symlink("/", os.path.join(self.prefix, "dosdevices", "z:"))
         self.drive = s.drive.lower()
-        registry = list(s.registry)
+        # The user's temporary folder, as Wine keeps it in the user's registry.
+        registry = list(s.registry) + [(HKCU, "Environment", "TEMP", s.temp_dir)]
         if s.windows_version:
             registry.append((HKCU, "Software\\Wine", "Version", s.windows_version))
         with open(os.path.join(self.prefix, "system.reg"), "w") as f:
@@ -405,9 +424,10 @@ class PosixBackend(Machine):
     def environment(self, s: Scenario) -> Dict[str, str]:
         """The programs' environment: the prefix, the temporary directory, the transcript."""
         env = dict(os.environ)
-        env.update(WINEPREFIX=self.prefix, TMP=self.host(s.temp_dir), ZEFA_TRANSCRIPT=self.transcript_path,
-                   ZEFA_BOOT_ID="e2e-boot", TZ="UTC")
-        env.pop("TEMP", None)
+        env.update(WINEPREFIX=self.prefix, ZEFA_TRANSCRIPT=self.transcript_path, ZEFA_BOOT_ID="e2e-boot", TZ="UTC")
+        # The temporary directory is the one the prefix's registry names.
+        for name in ("TMP", "TEMP", "TMPDIR"):
+            env.pop(name, None)
         if s.command_line is not None:
             # The exact line a Windows program would be started with.
             env["ZEFA_COMMAND_LINE"] = self.windows(self.launch) + (" " + s.command_line if s.command_line else "")

@@ -5,6 +5,8 @@ Texts in transcripts are what the programs show, in UTF-8. The common pieces
 helpers at the top, so that each scenario says only what is its own.
 """
 
+import os
+
 from harness import (HKCU, HKLM, MAKER, NEW, NEWER, OLD, UNINSTALL, Authored, Compressed, Insert, Scenario)
 
 APP = "サンプル"
@@ -142,6 +144,10 @@ GAME = {INSTALL + "\\": b""}  # the installation directory, empty
 # A one-disk medium in the root of C:, nothing on the drive D:.
 MEDIUM_IN_ROOT_OF_C = {**GAME, "C:\\Orbane.fix": script("1:README.TXT"), "C:\\disk1.fix": b"",
                        "C:\\README.TXT": (README, NEW)}
+
+# Planting another user's links takes root, and the POSIX backend's own prefix.
+PLANTING_SKIPS = {"wine": "the links are planted in the POSIX backend's prefix",
+                  **({} if os.geteuid() == 0 else {"posix": "planting another user's links takes root"})}
 
 LONG_TEMP = "C:\\" + "\\".join(["T" * 60] * 5)  # 308 bytes: more than a path may hold
 # A source directory of 305 bytes, and the first 259 of them.
@@ -383,6 +389,38 @@ ALL = [
                                    "ファイル名、ディレクトリ名、またはボリューム ラベルの構文が間違っています。"]),
         temp_files=[],
         removals=[]),
+
+    Scenario(
+        name="planted_link_at_the_updaters_copy",
+        about="another user's link at Tavrix.bin in a temporary directory open to all: the copy is refused",
+        registry=installed(),
+        files={**GAME, INSTALL + "\\victim.conf": b"precious"},
+        disks=SIMPLE,
+        temp_dir="C:\\shared",
+        planted_links={"Tavrix.bin": INSTALL + "\\victim.conf"},
+        answers=["OK"],
+        transcript=launcher_error(["ゼファアップデート本体のコピーに失敗しました。", "アクセスが拒否されました。"]),
+        tree={"victim.conf": b"precious"},
+        temp_files=["Tavrix.bin"],
+        removals=[],
+        skip_reason=PLANTING_SKIPS),
+
+    Scenario(
+        name="planted_link_at_a_piece",
+        about="another user's link at a split file's piece in a temporary directory open to all: not written",
+        registry=installed(),
+        files={**GAME, INSTALL + "\\victim.conf": b"precious"},
+        disks={1: {"Orbane.fix": script("1+1:MOVIE.DA_>MOVIE.DAT"), "disk1.fix": b"",
+                   "MOVIE.DA1_": Compressed(MOVIE_1, NEW), "MOVIE.DA2_": Compressed(MOVIE_2, NEW)}},
+        temp_dir="C:\\shared",
+        planted_links={"MOVIE.DA1": INSTALL + "\\victim.conf"},
+        answers=["はい", "OK", "OK"],
+        transcript=(confirm()
+                    + notice_after(["ファイル'C:\\shared\\MOVIE.DA1'を作成できません"], progress(TITLE, 0, 1))),
+        tree={"victim.conf": b"precious"},
+        temp_files=["MOVIE.DA1", "Tavrix.bin"],
+        removals=["restart C:\\shared\\Tavrix.bin"],
+        skip_reason=PLANTING_SKIPS),
 
     Scenario(
         name="launcher_start_fails",

@@ -8,6 +8,7 @@
 #include "engine_fixture.h"
 #include "foundation/file_cat.h"
 #include "foundation/paths.h"
+#include "support/syscall_faults.h"
 
 namespace {
 
@@ -253,6 +254,59 @@ TEST_F(CopyEngine, AJoinedFileWhosePathDoesNotFitFailsBeforeAnyPieceIsCopied) {
   EXPECT_EQ(Run("1+1:P>MAINX表\n"), FileCat::ExceptCreate((installDir + "\\MAINX").c_str()).message);
   EXPECT_EQ(box.Read(folder + "\\MAINX"), "the user's own");
   EXPECT_FALSE(box.Exists("temp\\P1"));
+}
+
+// ---- failures inside a split entry ---------------------------------------
+
+TEST_F(CopyEngine, APieceThatCannotBeDeletedAfterTheJoinStaysAndNothingIsRaised) {
+  OnDisk(1, "big.bin1", "11");
+  OnDisk(1, "big.bin2", "22");
+  SyscallFaults faults;
+  faults.sys().unlink = [](const char* path) {
+    if (std::string(path).find("/temp/") != std::string::npos) return errno = EACCES, -1;
+    return posix::RealSyscalls().unlink(path);
+  };
+  EXPECT_EQ(Run("1+1:big.bin>big.bin\n"), "");
+  EXPECT_EQ(box.Read("Game\\big.bin"), "1122");
+  EXPECT_EQ(box.Read("temp\\big.bin1"), "11");
+  EXPECT_EQ(box.Read("temp\\big.bin2"), "22");
+  EXPECT_EQ(BarPosition(), 1);
+  EXPECT_TRUE(user.Scenes().empty());
+}
+
+TEST_F(CopyEngine, StoppingAtTheDiskOfASplitEntrysNextPieceKeepsThePiecesSoFar) {
+  OnDiskCompressed(1, "movie.da1_", std::string(3000, 'a'));
+  OnDisk(1, "one.txt", "1");
+  OnDisk(3, "movie.da3_", "c");
+  Installed("movie.dat", "installed", kOld);
+  user.Then("キャンセル").Then("はい");  // disk 2 never comes
+  EXPECT_EQ(Run("1:one.txt\n1+2+3:movie.da_>movie.dat\n"), "アップデートを中止します");
+  EXPECT_EQ(box.Read("temp\\movie.da1"), std::string(3000, 'a'));  // expanded, waiting to be joined
+  EXPECT_FALSE(box.Exists("temp\\movie.da2"));
+  EXPECT_EQ(box.Read("Game\\movie.dat"), "installed");
+  EXPECT_EQ(box.Read("Game\\one.txt"), "1");
+  EXPECT_EQ(BarPosition(), 1);
+  ASSERT_EQ(user.Scenes().size(), 2u);
+  EXPECT_EQ(user.Scenes()[0].lines[0], "ディスク 2 を入れてください");
+}
+
+// The second piece cannot be read while it is joined: the run ends with the
+// piece's message; the destination keeps the first piece, with its time, and
+// the piece that failed stays in the temporary directory.
+TEST_F(CopyEngine, APieceFailingDuringTheJoinEndsTheRunWithItsMessage) {
+  OnDisk(1, "big.bin1", std::string(5000, '1'), kOld);
+  OnDisk(1, "big.bin2", std::string(5000, '2'), kNew);
+  OnDisk(1, "after.txt", "after");
+  // Opened for writing by the copy off the disk (1), then for reading by the join (2).
+  FileFaults faults("/temp/big.bin2", 2, FileFaults::kRead);
+  EXPECT_EQ(Run("1+1:big.bin>big.bin\n1:after.txt\n"), "ファイル'C:\\temp\\big.bin2'を読み込めません");
+  EXPECT_EQ(FileFaults::Opens(), 2);
+  EXPECT_EQ(box.Read("Game\\big.bin"), std::string(5000, '1'));
+  EXPECT_EQ(box.WriteTime("Game\\big.bin"), kOld);
+  EXPECT_FALSE(box.Exists("temp\\big.bin1"));  // joined whole, so deleted
+  EXPECT_EQ(box.Read("temp\\big.bin2"), std::string(5000, '2'));
+  EXPECT_FALSE(box.Exists("Game\\after.txt"));
+  EXPECT_EQ(BarPosition(), 0);
 }
 
 }  // namespace

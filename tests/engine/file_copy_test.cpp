@@ -172,6 +172,39 @@ TEST_F(FileCopy, FailuresWhileTheTimeIsCarriedOverAreRaised) {
     EXPECT_THROW(CopyOrExpand(src.c_str(), dst.c_str()), File::ExceptSetTime);
   }
 }
+
+// The time is carried over by opening each file once more (the second open of
+// each): the source cannot be opened again, or a close fails. The expanded
+// destination stays, with the times it has by then.
+TEST_F(FileCopy, TheSourceNotOpeningAgainOrAFailedCloseWhileTheTimeIsCarriedOverIsRaised) {
+  WriteBytes("a.tx_", szdd_test::Compress({'a', 'b'}));
+  box.SetWriteTime("a.tx_", kOld);
+  std::string src = W("a.tx_"), dst = W("a.txt");
+  struct Case {
+    const char* file;
+    FileFaults::What what;
+    std::string message;
+    bool timeCarried;
+  } cases[] = {
+      {"/a.tx_", FileFaults::kOpen, "ファイル'" + src + "'をオープンできません", false},
+      {"/a.txt", FileFaults::kClose, "ファイル'" + dst + "'をクローズできません", true},
+      {"/a.tx_", FileFaults::kClose, "ファイル'" + src + "'をクローズできません", true},
+  };
+  for (const Case& c : cases) {
+    box.Write("a.txt", "old");
+    box.SetWriteTime("a.txt", kNew);
+    try {
+      FileFaults faults(c.file, 2, c.what);
+      CopyOrExpand(src.c_str(), dst.c_str());
+      ADD_FAILURE() << c.message;
+    } catch (File::Except& e) {
+      EXPECT_EQ(std::string(e.message), c.message);
+    }
+    EXPECT_EQ(box.Read("a.txt"), "ab") << c.message;
+    EXPECT_EQ(Time("a.txt", 2) == kOld, c.timeCarried) << c.message;
+    EXPECT_EQ(GetFileAttributesA(dst.c_str()) & FILE_ATTRIBUTE_READONLY, 0u) << c.message;
+  }
+}
 #endif
 
 TEST_F(FileCopy, APlainCopyFailureIsRaisedWithBothPaths) {

@@ -11,6 +11,9 @@
 #include "support/registry_fixture.h"
 #include "support/sandbox.h"
 #include "support/scoped_env.h"
+#ifndef _WIN32
+#include "support/syscall_faults.h"
+#endif
 
 namespace {
 
@@ -42,6 +45,9 @@ class LocatorTest : public ::testing::Test {
   }
 
   Sandbox box;
+  // The job asks for the temporary folder, which the layer would otherwise
+  // take from the user's registry: the counts of reads are the locator's.
+  ScopedEnv tmp{"TMP", box.Host("temp")};
   RegistryFixture reg{box};
   UpdateScript script;
 };
@@ -194,6 +200,33 @@ TEST_F(LocatorTest, ACommandStoredWithoutItsZeroIsReadOnlyToItsEnd) {
   UpdateJob full(&script);
   EXPECT_EQ(full.Locate(), 0);
 }
+
+#ifndef _WIN32
+// A key whose open is refused (access denied) is one that cannot be read: the
+// maker's key stops only an update that is not NORMAL, the uninstall key
+// leaves the product not set up.
+TEST_F(LocatorTest, ARefusedKeyIsAnUnreadableOne) {
+  Install("C:\\Game\\uninst.exe *" + box.Win("Game\\uninst.log"));
+  Kit(1);
+  {
+    RefusedFile refused("/user.reg");
+    for (int mode : {0, 1}) {
+      Script("Sample", "Garmo", mode);
+      UpdateJob job(&script);
+      EXPECT_EQ(job.Locate(), mode == 0 ? 1 : 0) << mode;
+      EXPECT_EQ(job.refused, 0) << mode;
+      if (mode == 0) EXPECT_EQ(job.installDir, box.Win("Game"));
+    }
+  }
+  {
+    RefusedFile refused("/system.reg");
+    Script("Sample", nullptr, 0);
+    UpdateJob job(&script);
+    EXPECT_EQ(job.Locate(), 0);
+    EXPECT_EQ(job.refused, 0);
+  }
+}
+#endif
 
 // ---- the registry name ------------------------------------------------------
 

@@ -11,6 +11,7 @@
 #include "support/sandbox.h"
 #ifndef _WIN32
 #include "platform/posix/registry/registry.h"
+#include "support/syscall_faults.h"
 #endif
 
 namespace {
@@ -143,5 +144,21 @@ TEST_F(RegistryTest, AFailedCloseDuringAnotherFailureIsDropped) {
     EXPECT_STREQ(e.what(), "first");  // and the process is still alive
   }
 }
+
+#ifndef _WIN32
+TEST_F(RegistryTest, AKeyWhoseOpenIsRefusedIsNamedAndLeavesNothingToClose) {
+  reg.SetDword(HKEY_CURRENT_USER, kKey, "Value", 1);
+  RefusedFile refused("/user.reg");
+  Registry reader(HKEY_CURRENT_USER);
+  try {
+    reader.Open(kKey);
+    FAIL() << "opened a refused key";
+  } catch (Registry::ExceptOpen& e) {
+    EXPECT_STREQ(e.message, "レジストリ'SOFTWARE\\ZEFA\\RegistryTest'をオープンできません");
+  }
+  EXPECT_EQ(reader.key, nullptr);
+  EXPECT_EQ(posix::OpenKeyCount(), 0u);
+}
+#endif
 
 }  // namespace

@@ -8,6 +8,9 @@
 #include "platform/win32.h"
 #include "support/registry_fixture.h"
 #include "support/sandbox.h"
+#ifndef _WIN32
+#include "support/syscall_faults.h"
+#endif
 
 namespace {
 
@@ -102,5 +105,21 @@ TEST_F(RegistryCalls, KeysOpenBelowOpenKeysAndCloseOnce) {
   EXPECT_EQ(RegCloseKey(zefa), ERROR_INVALID_HANDLE);
   EXPECT_EQ(RegQueryValueExA(below, "Ascii", nullptr, nullptr, nullptr, &size), ERROR_INVALID_HANDLE);
 }
+
+#ifndef _WIN32
+// A registry file that the user may not read refuses every key below its
+// root, as a key's access control would; the root itself still opens.
+TEST_F(RegistryCalls, AnUnreadableRegistryFileRefusesItsKeys) {
+  RefusedFile refused("/system.reg");
+  HKEY other = reinterpret_cast<HKEY>(1);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &other), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(other, nullptr);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "", 0, KEY_READ, &other), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(other), ERROR_SUCCESS);
+  // Other failures to read it leave it holding nothing.
+  RefusedFile broken("/system.reg", EIO);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &other), ERROR_FILE_NOT_FOUND);
+}
+#endif
 
 }  // namespace

@@ -173,8 +173,10 @@ TEST_F(RegistryFile, FilesAreReadThroughTheSystemCallTable) {
     SyscallFaults faults;
     faults.sys().read = FailRead<EIO>;
     EXPECT_EQ(Machine("Software\\K", "V"), kNoKey);
-    faults.sys().open = FailOpen<EACCES>;
+    faults.sys().open = FailOpen<EIO>;
     EXPECT_EQ(Machine("Software\\K", "V"), kNoKey);
+    faults.sys().open = FailOpen<EACCES>;  // a file the user may not read refuses its keys
+    EXPECT_EQ(Machine("Software\\K", "V"), "open error 5");
   }
   EXPECT_EQ(Machine("Software\\K", "V"), Z("1"));
 }

@@ -20,10 +20,13 @@ class ScriptedUser : public posix::ui::User {
   ScriptedUser& Then(const std::string& answer, std::function<void()> before = {});
 
   bool Ask(const posix::ui::Scene& scene, posix::ui::Answer* answer) override;
+  void Look(const std::string& caption, const std::vector<std::string>& lines) override { looked_.push_back(caption); }
 
   // The scenes shown, one for each answer asked for, and the transcript (UTF-8).
   const std::vector<posix::ui::Scene>& Scenes() const { return scenes_; }
   std::string Transcript() const { return transcript_.str(); }
+  // The captions of the windows that asked nothing, each time one appeared or changed.
+  const std::vector<std::string>& Looked() const { return looked_; }
   // Answers not used up.
   size_t Left() const { return steps_.size() - next_; }
 
@@ -35,6 +38,7 @@ class ScriptedUser : public posix::ui::User {
   std::vector<Step> steps_;
   size_t next_ = 0;
   std::vector<posix::ui::Scene> scenes_;
+  std::vector<std::string> looked_;
   std::ostringstream transcript_;
   posix::ui::User* previous_;
 };

@@ -40,7 +40,7 @@ const std::map<std::string, uint32_t> kConstants = {
 constexpr uint32_t kChildVisible = 0x40000000u | 0x10000000u;
 
 struct Token {
-  enum Kind { kWord, kNumber, kString, kPunct, kEnd } kind;
+  enum Kind { kWord, kNumber, kString, kPunct, kEnd } kind = kEnd;
   std::string text;
   uint32_t number = 0;
   int line = 0;

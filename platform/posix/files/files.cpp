@@ -30,6 +30,22 @@ mode_t CurrentUmask() {
   return mask;
 }
 
+// A link or a file that another user left in a folder where others may create
+// files (a sticky /tmp, say) is neither followed nor written: whoever planted
+// it would have this program write, with its own rights, wherever the link
+// points, or into a file that the planter can still read and change. These
+// are the kernel's rules under fs.protected_symlinks and fs.protected_regular,
+// kept here for the machines that do not set them. own is what lstat says of
+// the last component of host.
+bool PlantedByAnother(const std::string& host, const struct stat& own) {
+  if (own.st_uid == geteuid()) return false;
+  size_t slash = host.find_last_of('/');
+  std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : host.substr(0, slash);
+  struct stat folder;
+  if (sys.stat(dir.c_str(), &folder) != 0) return false;
+  return (folder.st_mode & S_ISVTX) && (folder.st_mode & (S_IWGRP | S_IWOTH)) && own.st_uid != folder.st_uid;
+}
+
 DWORD NormalizeAccess(DWORD access) {
   if (access & GENERIC_ALL) access |= GENERIC_READ | GENERIC_WRITE;
   return access & (GENERIC_READ | GENERIC_WRITE);
@@ -51,7 +67,15 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
   }
 
   struct stat st;
-  bool exists = sys.stat(host.c_str(), &st) == 0;
+  bool exists = sys.lstat(host.c_str(), &st) == 0;
+  bool link = exists && S_ISLNK(st.st_mode);
+  if (link) {
+    if (PlantedByAnother(host, st)) {
+      Fail(ERROR_ACCESS_DENIED);
+      return INVALID_HANDLE_VALUE;
+    }
+    exists = sys.stat(host.c_str(), &st) == 0;
+  }
   if (exists && S_ISDIR(st.st_mode)) {
     Fail(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
@@ -69,6 +93,10 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     return INVALID_HANDLE_VALUE;
   }
   bool truncate = exists && (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING);
+  if (exists && !link && ((access & GENERIC_WRITE) || truncate) && PlantedByAnother(host, st)) {
+    Fail(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
   if (exists && IsReadOnly(st) && ((access & GENERIC_WRITE) || truncate)) {
     Fail(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;

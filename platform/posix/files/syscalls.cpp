@@ -1,15 +1,25 @@
 #include "syscalls.h"
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 namespace posix {
 namespace {
+
+int Access(const char* path, int mode) { return ::access(path, mode); }
+int Mkdir(const char* path, mode_t mode) { return ::mkdir(path, mode); }
+int Rename(const char* from, const char* to) { return ::rename(from, to); }
+int PosixSpawn(pid_t* pid, const char* path, const posix_spawn_file_actions_t* actions, const posix_spawnattr_t* attr,
+               char* const argv[], char* const envp[]) {
+  return ::posix_spawn(pid, path, actions, attr, argv, envp);
+}
 
 int Open(const char* path, int flags, mode_t mode) {
   int fd;
@@ -42,10 +52,13 @@ ssize_t CopyFileRange(int in, off_t* inOffset, int out, off_t* outOffset, size_t
   return ::copy_file_range(in, inOffset, out, outOffset, n, flags);
 }
 ssize_t Sendfile(int out, int in, off_t* offset, size_t n) { return ::sendfile(out, in, offset, n); }
+ssize_t Readlink(const char* path, char* buf, size_t size) { return ::readlink(path, buf, size); }
 
 const Syscalls kReal = {
+    Access,    Mkdir,     Rename, PosixSpawn,
     Open,      Close,     Read,   Write,  Lseek,   Fstat,   Stat,    Lstat,    Statx,   Futimens,
     Ftruncate, Chmod,     Fchmod, Unlink, Opendir, Readdir, Closedir, Getcwd, Realpath, CopyFileRange, Sendfile,
+    Readlink,
 };
 
 }  // namespace

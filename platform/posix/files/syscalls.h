@@ -1,9 +1,11 @@
-// Every system call of the POSIX layer goes through this table, so that a test
-// can make any one of them fail or come up short, call by call. It is the only
+// Every call of the POSIX layer on files, folders and programs goes through
+// this table, so that a test can make any one of them fail or come up short,
+// call by call (docs/posix-layer.md names the few that do not). It is the only
 // test seam of the system; the system's own code knows nothing of it.
 #pragma once
 
 #include <dirent.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -12,6 +14,11 @@ struct statx;
 namespace posix {
 
 struct Syscalls {
+  int (*access)(const char* path, int mode);
+  int (*mkdir)(const char* path, mode_t mode);
+  int (*rename)(const char* from, const char* to);
+  int (*posix_spawn)(pid_t* pid, const char* path, const posix_spawn_file_actions_t* actions,
+                     const posix_spawnattr_t* attr, char* const argv[], char* const envp[]);
   int (*open)(const char* path, int flags, mode_t mode);
   int (*close)(int fd);
   ssize_t (*read)(int fd, void* buf, size_t n);
@@ -33,6 +40,7 @@ struct Syscalls {
   char* (*realpath)(const char* path, char* resolved);
   ssize_t (*copy_file_range)(int in, off_t* inOffset, int out, off_t* outOffset, size_t n, unsigned flags);
   ssize_t (*sendfile)(int out, int in, off_t* offset, size_t n);
+  ssize_t (*readlink)(const char* path, char* buf, size_t size);
 };
 
 // The table in use. Tests replace entries and put the saved table back.

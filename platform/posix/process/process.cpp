@@ -12,6 +12,7 @@
 #include "wintext/cp932.h"
 #include "platform/posix/text/errors.h"
 #include "platform/posix/files/paths.h"
+#include "platform/posix/files/syscalls.h"
 #include "program_start.h"
 #include "process_api.h"
 
@@ -21,7 +22,7 @@ namespace {
 
 bool IsFile(const std::string& host) {
   struct stat st;
-  return ::stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return posix::sys.stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // The program of a command line as Windows finds it: a quoted name, or else
@@ -67,7 +68,7 @@ UINT WINAPI WinExec(LPCSTR commandLine, UINT) {
   std::string program;
   UINT error;
   if (!FindProgram(line, &program, &error)) return error;
-  if (access(program.c_str(), X_OK) != 0) return ERROR_BAD_FORMAT;
+  if (posix::sys.access(program.c_str(), X_OK) != 0) return ERROR_BAD_FORMAT;
 
   std::string variable = std::string(posix::kCommandLineVariable) + "=" + line;
   std::vector<char*> env;
@@ -83,7 +84,7 @@ UINT WINAPI WinExec(LPCSTR commandLine, UINT) {
   posix_spawnattr_init(&attr);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
   pid_t pid;
-  int err = posix_spawn(&pid, program.c_str(), nullptr, &attr, argv, env.data());
+  int err = posix::sys.posix_spawn(&pid, program.c_str(), nullptr, &attr, argv, env.data());
   posix_spawnattr_destroy(&attr);
   if (err == ENOENT) return ERROR_FILE_NOT_FOUND;
   if (err == ENOMEM) return 0;

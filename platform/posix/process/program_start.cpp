@@ -10,6 +10,7 @@
 #include "wintext/cp932.h"
 #include "platform/posix/text/errors.h"
 #include "platform/posix/files/paths.h"
+#include "platform/posix/files/syscalls.h"
 #include "process_api.h"
 
 namespace posix {
@@ -18,7 +19,7 @@ std::string commandLine;
 
 std::string OwnHostPath() {
   char buf[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  ssize_t n = sys.readlink("/proc/self/exe", buf, sizeof buf - 1);
   if (n <= 0) return "";
   buf[n] = 0;
   return buf;
@@ -30,13 +31,13 @@ std::string FormCommandLine(int argc, char** argv) {
     unsetenv(kCommandLineVariable);  // the line was this process's, not its children's
     return line;
   }
-  std::string program;
-  if (!WindowsPath(OwnHostPath(), &program)) program = argc > 0 ? argv[0] : "";
+  std::string program, own = OwnHostPath();
+  if (own.empty() || !WindowsPath(own, &program)) program = argc > 0 ? argv[0] : "";
   std::string line = program.find(' ') == std::string::npos ? program : "\"" + program + "\"";
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i], windows;
     struct stat st;
-    bool hostPath = std::strchr(argv[i], '/') || ::stat(argv[i], &st) == 0;
+    bool hostPath = std::strchr(argv[i], '/') || sys.stat(argv[i], &st) == 0;
     if (hostPath && WindowsPath(arg, &windows)) arg = windows;
     line += " " + arg;
   }
@@ -62,9 +63,12 @@ LPSTR WINAPI GetCommandLineA(void) { return &posix::commandLine[0]; }
 
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size) {
   if (module && module != reinterpret_cast<HMODULE>(0x400000)) return posix::Fail(ERROR_MOD_NOT_FOUND), 0;
-  std::string windows;
+  // Without the kernel's word for it, no path is the program's: the empty
+  // one would name the current folder.
+  std::string windows, own = posix::OwnHostPath();
+  if (own.empty()) return posix::Fail(ERROR_FILE_NOT_FOUND), 0;
   SetLastError(ERROR_SUCCESS);
-  if (!posix::WindowsPath(posix::OwnHostPath(), &windows))
+  if (!posix::WindowsPath(own, &windows))
     return posix::Fail(GetLastError() == ERROR_INVALID_NAME ? ERROR_INVALID_NAME : ERROR_FILE_NOT_FOUND), 0;
   if (size == 0) return posix::Fail(ERROR_INSUFFICIENT_BUFFER), 0;
   // Windows cuts a path that does not fit and says so.

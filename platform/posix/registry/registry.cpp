@@ -5,10 +5,6 @@
 // file holds no keys.
 #include "registry.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -16,9 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/posix/files/host_file.h"
 #include "platform/posix/files/paths.h"
 #include "registry_file.h"
-#include "platform/posix/files/syscalls.h"
 #include "platform/posix/text/utf16.h"
 #include "registry_api.h"
 
@@ -45,7 +41,7 @@ uintptr_t lastHandle = 0;
 
 // Nothing in a prefix comes near this; a larger file is taken as unreadable
 // rather than read into memory.
-constexpr off_t kMaxFileSize = off_t(256) << 20;
+constexpr size_t kMaxFileSize = size_t(256) << 20;
 // Links followed in one open before the path is given up as a loop.
 constexpr int kMaxLinks = 16;
 // The layer reads only; it grants no access that could change a key.
@@ -60,27 +56,6 @@ bool IsPredefined(HKEY key) {
 }
 
 std::string HiveFile(Hive hive) { return PrefixDir() + (hive == Hive::kMachine ? "/system.reg" : "/user.reg"); }
-
-bool ReadWholeFile(const std::string& path, std::string* text) {
-  int fd = sys.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
-  if (fd < 0) return false;
-  struct stat st;
-  bool ok = sys.fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxFileSize;
-  if (ok) {
-    text->resize(static_cast<size_t>(st.st_size));
-    size_t done = 0;
-    while (done < text->size()) {
-      ssize_t n = sys.read(fd, &(*text)[done], text->size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) ok = false;
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
-    text->resize(done);
-  }
-  sys.close(fd);
-  return ok;
-}
 
 // Splits a path at its backslashes. Empty names are refused, except that one
 // backslash may end the path.
@@ -206,7 +181,11 @@ LSTATUS Resolve(Hive hive, KeyPath path, bool redirect, bool openLink, OpenKey* 
   key->hive = hive;
   std::string text;
   RegistryFileHeader header;
-  if (!ReadWholeFile(HiveFile(hive), &text) || !ReadRegistryHeader(text, &header)) {
+  bool read = ReadHostFile(HiveFile(hive), kMaxFileSize, &text);
+  // A file the user may not read shuts them out of its keys, as a key's access
+  // control does on Windows; a missing or foreign one holds none.
+  if (!read && !path.empty() && (errno == EACCES || errno == EPERM)) return ERROR_ACCESS_DENIED;
+  if (!read || !ReadRegistryHeader(text, &header)) {
     if (!path.empty()) return ERROR_FILE_NOT_FOUND;
     key->path.clear();  // the root exists even when its file does not
     return ERROR_SUCCESS;
