@@ -42,10 +42,12 @@ ssize_t CopyFileRange(int in, off_t* inOffset, int out, off_t* outOffset, size_t
   return ::copy_file_range(in, inOffset, out, outOffset, n, flags);
 }
 ssize_t Sendfile(int out, int in, off_t* offset, size_t n) { return ::sendfile(out, in, offset, n); }
+ssize_t Readlink(const char* path, char* buf, size_t size) { return ::readlink(path, buf, size); }
 
 const Syscalls kReal = {
     Open,      Close,     Read,   Write,  Lseek,   Fstat,   Stat,    Lstat,    Statx,   Futimens,
     Ftruncate, Chmod,     Fchmod, Unlink, Opendir, Readdir, Closedir, Getcwd, Realpath, CopyFileRange, Sendfile,
+    Readlink,
 };
 
 }  // namespace

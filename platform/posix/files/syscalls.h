@@ -33,6 +33,7 @@ struct Syscalls {
   char* (*realpath)(const char* path, char* resolved);
   ssize_t (*copy_file_range)(int in, off_t* inOffset, int out, off_t* outOffset, size_t n, unsigned flags);
   ssize_t (*sendfile)(int out, int in, off_t* offset, size_t n);
+  ssize_t (*readlink)(const char* path, char* buf, size_t size);
 };
 
 // The table in use. Tests replace entries and put the saved table back.
