@@ -16,6 +16,19 @@ double Now() {
 
 }  // namespace
 
+void Samples::Add(const Measurement& m) {
+  seconds.push_back(m.seconds);
+  peakKiB = std::max(peakKiB, m.peakKiB);
+}
+
+double Samples::Median() const {
+  std::vector<double> sorted = seconds;
+  std::sort(sorted.begin(), sorted.end());
+  size_t n = sorted.size();
+  if (n == 0) return 0;
+  return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+}
+
 Measurement MeasureInChild(const std::function<bool()>& work, int runs, const std::function<void()>& prepare) {
   Measurement m;
   m.seconds = 1e30;
