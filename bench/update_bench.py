@@ -160,32 +160,9 @@ class Update:
         """The launcher from disk 1, timed from its start until the updater
         has closed its output (its end); boxes are answered as they come."""
         self.reset()
-        answers = self.answers()
-        env = self.backend.environment(self.scenario)
-        env.update(LANG="C.UTF-8", LC_ALL="C.UTF-8")
         start = time.monotonic()
-        proc = subprocess.Popen([self.backend.launch], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                stderr=subprocess.STDOUT, env=env, cwd=self.backend.host(harness.START_FOLDER))
-        output = b""
-        while True:
-            chunk = os.read(proc.stdout.fileno(), 65536)
-            if not chunk:
-                break
-            output += chunk
-            if not output.endswith(b"> "):
-                continue
-            if not answers:
-                raise SystemExit(f"update_bench: a box without an answer on {self.label}:\n" + output.decode())
-            answer = answers.pop(0)
-            if isinstance(answer, harness.Insert):
-                self.backend.insert(answer.disk)
-                answer = "ok"
-            proc.stdin.write(answer.encode() + b"\n")
-            proc.stdin.flush()
+        output, notes = self.backend.converse(self.backend.start(self.scenario), self.answers())
         seconds = time.monotonic() - start
-        proc.wait()
-        proc.stdin.close()
-        proc.stdout.close()
         peak = 0
         # The updater outlives the launcher; as the subreaper this process
         # collects it, and its resource usage with it.
@@ -195,8 +172,9 @@ class Update:
             except ChildProcessError:
                 break
             peak = max(peak, usage.ru_maxrss)
-        if answers:
-            raise SystemExit(f"update_bench: answers left over on {self.label}:\n" + output.decode())
+        if notes:
+            raise SystemExit(f"update_bench: the programs on {self.label}: " + "; ".join(notes) + "\n" +
+                             output.decode(errors="replace"))
         self.check(self.installation, "the update")
         return seconds, peak
 
