@@ -34,6 +34,8 @@ Measurement MeasureInChild(const std::function<bool()>& work, int runs, const st
   m.seconds = 1e30;
   for (int i = 0; i < runs; ++i) {
     if (prepare) prepare();
+    // What earlier runs wrote goes to the disk now, not during this run.
+    sync();
     int pipefd[2];
     if (pipe(pipefd) != 0) return m.ok = false, m;
     pid_t pid = fork();
@@ -66,6 +68,8 @@ Measurement MeasureProgram(const std::vector<std::string>& argv, const std::stri
   m.seconds = 1e30;
   for (int i = 0; i < runs; ++i) {
     if (prepare) prepare();
+    // What earlier runs wrote goes to the disk now, not during this run.
+    sync();
     double start = Now();
     pid_t pid = fork();
     if (pid == 0) {

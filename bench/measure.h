@@ -22,7 +22,8 @@ struct Samples {
 };
 
 // Runs work in a forked child, runs times; the child times itself. prepare
-// runs in the parent before each run, untimed.
+// runs in the parent before each run, untimed, and then sync(): no run pays
+// for writing back what another one wrote.
 Measurement MeasureInChild(const std::function<bool()>& work, int runs, const std::function<void()>& prepare = {});
 
 // Runs a program (argv[0] a full path) with standard input and output
