@@ -2,7 +2,8 @@
 # make test: installs what is missing, builds with the sanitizers, runs every
 # test and the fuzzers briefly, then builds for Windows (32 and 64 bits) and
 # runs the Windows tests under Wine. make bench: a Release build that measures
-# the file transfer against its peers (not part of make test).
+# the file transfer and a whole update against their peers (not part of make
+# test).
 BUILD ?= build
 JOBS ?= $(shell nproc)
 # The Windows programs go on floppies: they are built for size.
@@ -63,6 +64,7 @@ bench:
 	cmake -S . -B $(BUILD)/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEFA_TESTS=OFF -DZEFA_BENCH=ON
 	cmake --build $(BUILD)/bench -j $(JOBS)
 	$(BUILD)/bench/bench/transfer_bench $(BUILD)/bench/work
+	python3 bench/update_bench.py --bin-dir $(BUILD)/bench --work $(BUILD)/bench/work
 
 clean:
 	rm -rf $(BUILD)

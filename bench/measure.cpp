@@ -16,11 +16,26 @@ double Now() {
 
 }  // namespace
 
+void Samples::Add(const Measurement& m) {
+  seconds.push_back(m.seconds);
+  peakKiB = std::max(peakKiB, m.peakKiB);
+}
+
+double Samples::Median() const {
+  std::vector<double> sorted = seconds;
+  std::sort(sorted.begin(), sorted.end());
+  size_t n = sorted.size();
+  if (n == 0) return 0;
+  return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+}
+
 Measurement MeasureInChild(const std::function<bool()>& work, int runs, const std::function<void()>& prepare) {
   Measurement m;
   m.seconds = 1e30;
   for (int i = 0; i < runs; ++i) {
     if (prepare) prepare();
+    // What earlier runs wrote goes to the disk now, not during this run.
+    sync();
     int pipefd[2];
     if (pipe(pipefd) != 0) return m.ok = false, m;
     pid_t pid = fork();
@@ -53,6 +68,8 @@ Measurement MeasureProgram(const std::vector<std::string>& argv, const std::stri
   m.seconds = 1e30;
   for (int i = 0; i < runs; ++i) {
     if (prepare) prepare();
+    // What earlier runs wrote goes to the disk now, not during this run.
+    sync();
     double start = Now();
     pid_t pid = fork();
     if (pid == 0) {

@@ -12,8 +12,18 @@ struct Measurement {
   bool ok = true;
 };
 
+// The times of one contender over the rounds of a benchmark, whose
+// contenders take turns; the median is what is reported.
+struct Samples {
+  std::vector<double> seconds;
+  long peakKiB = 0;
+  void Add(const Measurement& m);
+  double Median() const;
+};
+
 // Runs work in a forked child, runs times; the child times itself. prepare
-// runs in the parent before each run, untimed.
+// runs in the parent before each run, untimed, and then sync(): no run pays
+// for writing back what another one wrote.
 Measurement MeasureInChild(const std::function<bool()>& work, int runs, const std::function<void()>& prepare = {});
 
 // Runs a program (argv[0] a full path) with standard input and output

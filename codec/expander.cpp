@@ -138,25 +138,29 @@ Status Expander::Expand(Input& in, Output& out, uint64_t limit, uint64_t skip, u
           in_ += 8;
           continue;
         }
-        // A run of literals at once (one 8-byte copy, of which the run's
-        // bytes count), then one match, until the group's 8 items are done.
-        unsigned left = 8;
-        for (;;) {
-          // Bits above the items left are 0, so the run stops there.
-          unsigned run = static_cast<unsigned>(__builtin_ctz(~flags));
+        // Match by match (the zero bits of the flags): the literals before
+        // each come in one 8-byte copy, of which the run's bytes count; the
+        // literals after the last one likewise.
+        unsigned matches = ~flags & 0xFFu;
+        unsigned next = 0;  // the item after the last one done
+        while (matches) {
+          unsigned item = static_cast<unsigned>(__builtin_ctz(matches));
+          matches &= matches - 1;
+          unsigned run = item - next;
           std::memcpy(o, in_, 8);
           o += run;
           in_ += run;
-          left -= run;
-          if (left == 0) break;
-          flags >>= run + 1;
+          next = item + 1;
           unsigned length = MatchLength(in_);
           size_t distance = ((reinterpret_cast<uintptr_t>(o) + bias - MatchPosition(in_) - 1) & kWindowMask) + 1;
           in_ += 2;
           CopyMatch(o, o - distance, distance, length);
           o += length;
-          if (--left == 0) break;
         }
+        unsigned run = 8 - next;
+        std::memcpy(o, in_, 8);
+        o += run;
+        in_ += run;
       } while (--groups);
       ip = in_;
       op = o;

@@ -14,7 +14,7 @@ test="$build libgtest-dev googletest clang libclang-rt-14-dev libmspack-dev msco
 windows="$build googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xauth
   imagemagick fonts-ipafont-gothic
   libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3"
-bench="$build libmspack-dev mscompress"
+bench="$build libmspack-dev mscompress 7zip"
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

@@ -436,15 +436,29 @@ class PosixBackend(Machine):
     def run(self, s: Scenario) -> Result:
         os.makedirs(self.work, exist_ok=True)
         self.setup(s)
-        transcript_path = self.transcript_path
+        output, notes = self.converse(self.start(s), list(s.answers))
+        self.output = output.decode(errors="replace")
+        # The sanitizers of a test build report on the programs' own output.
+        for alarm in ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:"):
+            if alarm in self.output:
+                notes.append(f"the programs reported '{alarm}'")
+        return Result(transcript=read_text(self.transcript_path), tree=self.tree(s.installation),
+                      temp_files=sorted(os.listdir(self.host(s.temp_dir))), removals=self.removals(),
+                      notes=notes)
+
+    def start(self, s: Scenario) -> subprocess.Popen:
+        """The launcher (or the updater) of a machine that is set up."""
         env = self.environment(s)
         env.update(LANG="C.UTF-8", LC_ALL="C.UTF-8")
-        notes = []
-        answers = list(s.answers)
         # The updater outlives the launcher and inherits its standard output:
         # the end of that output is the end of both.
-        proc = subprocess.Popen([self.launch], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+        return subprocess.Popen([self.launch], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                 stderr=subprocess.STDOUT, env=env, cwd=self.host(START_FOLDER))
+
+    def converse(self, proc: subprocess.Popen, answers: List[Answer]) -> Tuple[bytes, List[str]]:
+        """Answers each box as it waits, until the programs' output ends;
+        their output, and notes on what went wrong."""
+        notes = []
         output = b""
         deadline = time.monotonic() + self.timeout
         while True:
@@ -468,7 +482,7 @@ class PosixBackend(Machine):
             # A box waits for its answer.
             if not answers:
                 proc.stdin.close()
-                notes.append("a box was left without an answer:\n" + last_record(read_text(transcript_path)))
+                notes.append("a box was left without an answer:\n" + last_record(read_text(self.transcript_path)))
                 continue
             answer = answers.pop(0)
             if isinstance(answer, Insert):
@@ -479,14 +493,7 @@ class PosixBackend(Machine):
         proc.wait()
         if answers:
             notes.append(f"answers not asked for: {answers}")
-        self.output = output.decode(errors="replace")
-        # The sanitizers of a test build report on the programs' own output.
-        for alarm in ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:"):
-            if alarm in self.output:
-                notes.append(f"the programs reported '{alarm}'")
-        return Result(transcript=read_text(transcript_path), tree=self.tree(s.installation),
-                      temp_files=sorted(os.listdir(self.host(s.temp_dir))), removals=self.removals(),
-                      notes=notes)
+        return output, notes
 
     def removals(self) -> List[str]:
         found = []

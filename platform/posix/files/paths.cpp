@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -73,31 +74,88 @@ void TrimName(std::string* name, bool last) {
   }
 }
 
-DWORD CurrentDirectory(WindowsName* out) {
+std::string DriveDir(char letter) { return PrefixDir() + "/dosdevices/" + letter + ":"; }
+
+// What a drive's entry in dosdevices is: a link's target, or why there is none
+// (ENOENT for a missing drive, EINVAL for a folder of its own). One call, and
+// nothing behind the entry is resolved.
+struct DriveLink {
+  int error = 0;
+  std::string target;
+  bool operator==(const DriveLink& other) const { return error == other.error && target == other.target; }
+};
+
+DriveLink ReadDriveLink(char letter) {
+  DriveLink link;
   char buf[PATH_MAX];
-  std::string windows;
-  if (!sys.getcwd(buf, sizeof buf) || !WindowsPath(buf, &windows)) return ERROR_PATH_NOT_FOUND;
-  out->drive = static_cast<char>(windows[0] | 0x20);
-  bool trailing;
-  SplitComponents(windows.c_str() + 2, &out->parts, &trailing);
+  ssize_t n = sys.readlink(DriveDir(letter).c_str(), buf, sizeof buf);
+  if (n < 0) {
+    link.error = errno;
+  } else {
+    link.target.assign(buf, static_cast<size_t>(n));
+  }
+  return link;
+}
+
+// The current directory in its Windows form. Working it out from the host's
+// working directory looks at every drive of the prefix, so the form is kept
+// for as long as the working directory, the prefix and the link of the drive
+// it lies on are what they were when it was worked out: a disk change
+// re-points the medium's drive, and the next relative path sees it. The links
+// of the other drives do not move the current directory, as on Windows.
+struct KeptCurrentDirectory {
+  bool valid = false;
+  std::string prefix;
+  std::string host;
+  char drive = 0;
+  DriveLink link;
+  std::vector<std::string> parts;
+};
+
+DWORD CurrentDirectory(WindowsName* out) {
+  static KeptCurrentDirectory kept;
+  char buf[PATH_MAX];
+  if (!sys.getcwd(buf, sizeof buf)) return ERROR_PATH_NOT_FOUND;
+  std::string prefix = PrefixDir();
+  if (!kept.valid || kept.host != buf || kept.prefix != prefix || !(ReadDriveLink(kept.drive) == kept.link)) {
+    kept.valid = false;
+    std::string windows;
+    if (!WindowsPath(buf, &windows)) return ERROR_PATH_NOT_FOUND;
+    kept.prefix = prefix;
+    kept.host = buf;
+    kept.drive = static_cast<char>(windows[0] | 0x20);
+    kept.link = ReadDriveLink(kept.drive);
+    kept.parts.clear();
+    bool trailing;
+    SplitComponents(windows.c_str() + 2, &kept.parts, &trailing);
+    kept.valid = true;
+  }
+  out->drive = kept.drive;
+  out->parts = kept.parts;
   return ERROR_SUCCESS;
 }
 
 DWORD Parse(const char* path, WindowsName* name) {
   auto p = reinterpret_cast<const unsigned char*>(path);
   if (IsSeparator(p[0]) && IsSeparator(p[1])) return ERROR_BAD_NETPATH;  // UNC and devices
-  WindowsName current;
-  bool haveCurrent = CurrentDirectory(&current) == ERROR_SUCCESS;
   const char* rest = path;
-  if (((p[0] | 0x20) >= 'a' && (p[0] | 0x20) <= 'z') && p[1] == ':') {
+  bool hasDrive = ((p[0] | 0x20) >= 'a' && (p[0] | 0x20) <= 'z') && p[1] == ':';
+  if (hasDrive) {
     name->drive = static_cast<char>(p[0] | 0x20);
     rest = path + 2;
-    // "X:name" is relative to the current directory when X is its drive.
-    if (!IsSeparator(*rest) && haveCurrent && current.drive == name->drive) name->parts = current.parts;
-  } else {
-    if (!haveCurrent) return ERROR_PATH_NOT_FOUND;
-    name->drive = current.drive;
-    if (!IsSeparator(*rest)) name->parts = current.parts;
+  }
+  // Only a path without a drive, or "X:name", needs the current directory.
+  if (!hasDrive || !IsSeparator(*rest)) {
+    WindowsName current;
+    bool haveCurrent = CurrentDirectory(&current) == ERROR_SUCCESS;
+    if (hasDrive) {
+      // "X:name" is relative to the current directory when X is its drive.
+      if (haveCurrent && current.drive == name->drive) name->parts = current.parts;
+    } else {
+      if (!haveCurrent) return ERROR_PATH_NOT_FOUND;
+      name->drive = current.drive;
+      if (!IsSeparator(*rest)) name->parts = current.parts;
+    }
   }
   std::vector<std::string> parts;
   SplitComponents(rest, &parts, &name->trailingSeparator);
@@ -145,8 +203,6 @@ bool FindEntry(const std::string& dir, const std::string& cp932Name, const std::
   sys.closedir(d);
   return ok;
 }
-
-std::string DriveDir(char letter) { return PrefixDir() + "/dosdevices/" + letter + ":"; }
 
 // realpath of a host path whose last components may not exist yet.
 std::string RealPath(const std::string& path) {
@@ -210,6 +266,9 @@ bool WindowsPath(const std::string& host, std::string* windows) {
   char drive = 0;
   size_t best = 0;
   for (char letter = 'a'; letter <= 'z'; ++letter) {
+    // Most letters have no entry: reading the link tells without resolving a path.
+    DriveLink link = ReadDriveLink(letter);
+    if (link.error != 0 && link.error != EINVAL) continue;
     char buf[PATH_MAX];
     if (!sys.realpath(DriveDir(letter).c_str(), buf)) continue;
     std::string root = buf;
