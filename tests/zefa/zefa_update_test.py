@@ -23,7 +23,8 @@ import unittest
 
 BIN = WORK = None
 REUSE_PREFIX = False     # --reuse-prefix: the last run's prefix, to try a test again quickly
-PREFIX = None            # the shared win64 prefix
+PREFIX = None            # the prefix of the test at hand: the shared win64 one
+PREFIX32 = None          # the shared win32 prefix, where 32-bit Wine runs
 INSTALL_WIN = "C:\\ゲーム\\サンプル"
 REGISTRY = "SampleGame"
 KIT_REGISTRY = "KitGame"
@@ -59,8 +60,8 @@ UPDATE = {
 }
 
 
-def wine_env():
-    env = dict(os.environ, WINEPREFIX=PREFIX, WINEARCH="win64", WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+def wine_env(prefix, arch):
+    env = dict(os.environ, WINEPREFIX=prefix, WINEARCH=arch, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
                LANG="ja_JP.UTF-8", HOME=os.path.join(WORK, "wine-home"))
     for name in ("LC_ALL", "LC_CTYPE", "LANGUAGE"):
         env.pop(name, None)
@@ -72,44 +73,54 @@ def as_wine_user(args):
     return (["unshare", "--user", "--map-user=4000", "--map-group=4000"] if os.getuid() == 0 else []) + args
 
 
-def wine(args, log):
+def wine(args, prefix, arch, log):
     with open(log, "ab") as out:
-        return subprocess.call(as_wine_user(args), env=wine_env(), stdin=subprocess.DEVNULL, stdout=out,
+        return subprocess.call(as_wine_user(args), env=wine_env(prefix, arch), stdin=subprocess.DEVNULL, stdout=out,
                                stderr=subprocess.STDOUT, timeout=300)
 
 
-def make_prefix():
-    """wineboot, then the keys written by Wine's own reg, into the 32-bit view."""
-    global PREFIX
-    PREFIX = os.path.join(WORK, "prefix")
-    ready = os.path.join(WORK, "prefix.ready")
+def make_prefix(name, arch):
+    """wineboot, then the keys written by Wine's own reg: into the 32-bit view
+    of a win64 prefix (/reg:32), as a 32-bit installer writes them. None when
+    Wine cannot make a prefix of that kind here."""
+    prefix = os.path.join(WORK, name)
+    ready = prefix + ".ready"
     if REUSE_PREFIX and os.path.exists(ready):
-        return
+        return prefix
     if os.path.exists(ready):
         os.remove(ready)
-    shutil.rmtree(PREFIX, ignore_errors=True)
+    shutil.rmtree(prefix, ignore_errors=True)
     os.makedirs(os.path.join(WORK, "wine-home"), exist_ok=True)
-    log = os.path.join(WORK, "wine.log")
-    if wine(["wineboot", "--init"], log) != 0:
+    log = os.path.join(WORK, name + ".log")
+    if os.path.exists(log):
+        os.remove(log)
+
+    def run(args):
+        return wine(args, prefix, arch, log)
+
+    if run(["wineboot", "--init"]) != 0:
+        if arch == "win32":
+            return None
         raise RuntimeError("wineboot failed, see " + log)
+    view = ["/reg:32"] if arch == "win64" else []
     uninstall = "C:\\WINDOWS\\uninst.exe -f*" + INSTALL_WIN + "\\uninst.log"
     commands = [
-        ["reg", "add", UNINSTALL + REGISTRY, "/v", "UninstallString", "/t", "REG_SZ", "/d", uninstall, "/f", "/reg:32"],
-        ["reg", "add", UNINSTALL + KIT_REGISTRY, "/v", "UninstallString", "/t", "REG_SZ", "/d", uninstall, "/f",
-         "/reg:32"],
-        ["reg", "add", "HKCU\\SOFTWARE\\ZEFA\\" + KIT_REGISTRY, "/v", "Garmo", "/t", "REG_DWORD", "/d", "1", "/f",
-         "/reg:32"],
+        ["reg", "add", UNINSTALL + REGISTRY, "/v", "UninstallString", "/t", "REG_SZ", "/d", uninstall, "/f"],
+        ["reg", "add", UNINSTALL + KIT_REGISTRY, "/v", "UninstallString", "/t", "REG_SZ", "/d", uninstall, "/f"],
+        ["reg", "add", "HKCU\\SOFTWARE\\ZEFA\\" + KIT_REGISTRY, "/v", "Garmo", "/t", "REG_DWORD", "/d", "1", "/f"],
     ]
     for c in commands:
-        if wine(["wine"] + c, log) != 0:
+        if run(["wine"] + c + view) != 0:
             raise RuntimeError("wine reg add failed, see " + log)
     # Stopping the server writes the registry into the prefix's files.
-    wine(["wineserver", "-k"], log)
-    wine(["wineserver", "-w"], log)
-    with open(os.path.join(PREFIX, "system.reg"), encoding="utf-8", errors="replace") as f:
-        if "Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\" + REGISTRY not in f.read():
-            raise RuntimeError("the uninstall key is not in the 32-bit view of system.reg")
+    run(["wineserver", "-k"])
+    run(["wineserver", "-w"])
+    key = ("Wow6432Node\\\\" if arch == "win64" else "") + "Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\"
+    with open(os.path.join(prefix, "system.reg"), encoding="utf-8", errors="replace") as f:
+        if key + REGISTRY not in f.read():
+            raise RuntimeError("the uninstall key is not where a 32-bit program reads it in " + prefix)
     open(ready, "w").close()
+    return prefix
 
 
 def install_host():
@@ -423,6 +434,32 @@ class ZefaUpdate(unittest.TestCase):
         self.assertIn("zefa-undo", help_run.out)
 
 
+class ZefaUpdateWin32(ZefaUpdate):
+    """A win32 prefix, whose registry has no 32-bit view of its own: the same
+    update and undo there."""
+
+    def setUp(self):
+        global PREFIX
+        if PREFIX32 is None:
+            self.skipTest("32-bit Wine makes no prefix here")
+        self.saved, PREFIX = PREFIX, PREFIX32
+        super().setUp()
+
+    def tearDown(self):
+        global PREFIX
+        try:
+            super().tearDown()
+        finally:
+            PREFIX = self.saved
+
+
+def load_tests(loader, standard, pattern):
+    suite = unittest.TestSuite(loader.loadTestsFromTestCase(ZefaUpdate))
+    for name in ("test_folder_of_disk_folders_then_undo", "test_floppy_images_made_by_mkmedium"):
+        suite.addTest(ZefaUpdateWin32(name))
+    return suite
+
+
 def main():
     global BIN, WORK, REUSE_PREFIX
     parser = argparse.ArgumentParser()
@@ -435,7 +472,9 @@ def main():
         print("skipped: Wine is not installed (wineboot)")
         return 77
     os.makedirs(WORK, exist_ok=True)
-    make_prefix()
+    global PREFIX, PREFIX32
+    PREFIX = make_prefix("prefix", "win64")
+    PREFIX32 = make_prefix("prefix32", "win32")
     result = unittest.main(argv=[sys.argv[0]] + rest, exit=False, verbosity=2).result
     return 0 if result.wasSuccessful() else 1
 
