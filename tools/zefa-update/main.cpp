@@ -298,7 +298,10 @@ int main(int argc, char** argv) {
   setenv("WINEPREFIX", prefix.c_str(), 1);
 
   try {
-    if (undo) return Undo(prefix, std::cout) ? kCompleted : kUnusable;
+    if (undo) {
+      RecoverKept(prefix);
+      return Undo(prefix, std::cout) ? kCompleted : kUnusable;
+    }
     return Update(prefix, media);
   } catch (const Failure& f) {
     std::cerr << "zefa-update: " << f.what() << "\n";
