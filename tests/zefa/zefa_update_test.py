@@ -382,6 +382,19 @@ class ZefaUpdate(unittest.TestCase):
         self.assertEqual(p.returncode, 130, err.decode())
         self.expect_untouched()
 
+    def test_output_closed_early_still_removes_the_drive(self):
+        medium = self.build_medium()
+        env = dict(os.environ, TMP=self.tmp, LC_ALL="C.UTF-8", TZ="UTC", ZEFA_BOOT_ID="zefa-test")
+        reader, writer = os.pipe()
+        p = subprocess.Popen([tool("zefa-update"), "--prefix", PREFIX, medium], stdin=subprocess.PIPE, stdout=writer,
+                             stderr=subprocess.DEVNULL, env=env)
+        os.close(writer)
+        os.read(reader, 10)  # the first words, then nobody reads
+        os.close(reader)
+        p.communicate(b"yes\nok\nok\n", timeout=60)
+        self.assertNotEqual(p.returncode, 0)
+        self.assertGreater(p.returncode, 0, "killed by a signal before its clean-up")
+
     # -- what is refused -------------------------------------------------------
     def refused(self, args, text, prefix=None):
         run = self.zefa(args, prefix=prefix)

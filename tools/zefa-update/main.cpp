@@ -1,6 +1,7 @@
 // zefa-update: updates a game installed in a Wine prefix from its update
 // medium, in one command: disk folders, floppy images, a CD image or a
 // mounted disk, with the disks changed as the updater asks for them.
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -146,7 +147,11 @@ bool NamedFiles(std::string* install, std::vector<std::string>* files) {
     UpdateScript script;
     script.Load("Orbane.fix");
     UpdateJob job(&script);
-    if (!job.Locate() || !posix::HostPath(job.installDir, install)) return false;
+    std::string mapped;
+    char real[PATH_MAX];
+    if (!job.Locate() || !posix::HostPath(job.installDir, &mapped) || !realpath(mapped.c_str(), real)) return false;
+    // The installation as the host names it, not through the prefix's drive links.
+    *install = real;
     UpdateScriptIterator entries(script);
     while (const UpdateEntry* entry = entries.Next()) {
       char source[MAX_PATH], destination[MAX_PATH];
@@ -155,7 +160,8 @@ bool NamedFiles(std::string* install, std::vector<std::string>* files) {
       else
         entry->MakePaths(source, destination, SourceDirectory, job.installDir);
       std::string host;
-      if (posix::HostPath(destination, &host)) files->push_back(host);
+      if (posix::HostPath(destination, &host) && host.compare(0, mapped.size() + 1, mapped + "/") == 0)
+        files->push_back(*install + host.substr(mapped.size()));
     }
     return true;
   } catch (const Exception&) {
@@ -178,6 +184,9 @@ std::streamoff SizeOf(const std::string& path) {
 
 int Update(const std::string& prefix, const std::vector<std::string>& media) {
   mkmedium::CatchInterrupts();
+  // Output that nobody reads any more (a closed pipe) must not end the tool
+  // before it has removed its drive and its files.
+  signal(SIGPIPE, SIG_IGN);
   RecoverKept(prefix);
   WorkFolder work;
   Medium medium = GatherMedium(media, work.path(), isatty(2));
@@ -203,7 +212,12 @@ int Update(const std::string& prefix, const std::vector<std::string>& media) {
       if (armed) DropKept(prefix);
     }
   } dropUnlessRun{prefix, kept};
-  if (kept) KeepFiles(prefix, install, files);
+  if (kept) {
+    unsigned long long room = KeepFiles(prefix, install, files);
+    std::cout << "zefa-update: the installed files that the update names are kept in " << prefix << "/"
+              << kUndoFolder << " (" << (room + 1023) / 1024 << " KiB), for --undo\n";
+    std::cout.flush();
+  }
 
   // The transcript says how the run ended: the one asked for, else our own.
   std::string transcript = work.path() + "/transcript";

@@ -103,7 +103,9 @@ bool ReadManifest(const std::string& folder, std::string* install, std::vector<K
 
 }  // namespace
 
-void KeepFiles(const std::string& prefix, const std::string& install, const std::vector<std::string>& files) {
+unsigned long long KeepFiles(const std::string& prefix, const std::string& install,
+                             const std::vector<std::string>& files) {
+  unsigned long long room = 0;
   std::string staging = Staging(prefix);
   RemoveWorkTree(staging);
   if (mkdir(staging.c_str(), 0700) != 0) throw SystemFailure("cannot create", staging, errno);
@@ -126,6 +128,7 @@ void KeepFiles(const std::string& prefix, const std::string& install, const std:
     if (!S_ISREG(st.st_mode)) continue;  // the updater cannot write over it either
     std::string copy = std::to_string(++copies);
     CopyBytes(file, staging + "/" + copy, 0600);
+    room += static_cast<unsigned long long>(st.st_size);
     char mode[8];
     std::snprintf(mode, sizeof mode, "%o", st.st_mode & 07777);
     manifest += "kept\t" + copy + "\t" + mode + "\t" + Time(st.st_atim) + "\t" + Time(st.st_mtim) + "\t" + rel + "\n";
@@ -133,6 +136,7 @@ void KeepFiles(const std::string& prefix, const std::string& install, const std:
   std::ofstream out(staging + "/" + kManifest);
   out << manifest;
   if (!out.flush()) throw SystemFailure("cannot write", staging + "/" + kManifest, errno);
+  return room;
 }
 
 void CommitKept(const std::string& prefix) {

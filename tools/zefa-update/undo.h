@@ -17,7 +17,9 @@ extern const char kUndoFolder[];  // "zefa-undo", inside the prefix
 // installation folder install, as the next undo of prefix, once Commit says
 // so. The copies of the last update stay until then. Raises mkmedium::Failure
 // when a copy cannot be made (nothing of the installation is changed then).
-void KeepFiles(const std::string& prefix, const std::string& install, const std::vector<std::string>& files);
+// Returns the room the copies take, in bytes (less where clones share blocks).
+unsigned long long KeepFiles(const std::string& prefix, const std::string& install,
+                             const std::vector<std::string>& files);
 
 // The update ran (perhaps only in part): the files kept by KeepFiles become
 // what --undo restores.

@@ -149,7 +149,10 @@ RunResult RunUpdater(const std::string& updater, const std::string& work, const 
 
   RunResult result;
   pid_t pid = 0;
+  // The updater gets the signals' usual effects, whatever the tool ignores.
+  void (*pipeAction)(int) = signal(SIGPIPE, SIG_DFL);
   UINT started = posix::StartProgram(line, false, &pid);
+  signal(SIGPIPE, pipeAction);
   if (started > 31) {
     child = pid;
     int status = 0;
