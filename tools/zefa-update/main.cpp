@@ -225,6 +225,7 @@ int Update(const std::string& prefix, const std::vector<std::string>& media) {
   setenv("ZEFA_TRANSCRIPT", transcript.c_str(), 1);
   std::streamoff before = SizeOf(transcript);
 
+  mkmedium::CheckInterrupt();  // Ctrl-C while the copies were made: the updater does not start
   RunResult run = RunUpdater(updater, work.path(), medium, &drive, std::cout);
   dropUnlessRun.armed = false;
   Outcome outcome = ReadOutcome(ReadFrom(transcript, before));
@@ -319,7 +320,8 @@ int main(int argc, char** argv) {
     return Update(prefix, media);
   } catch (const Failure& f) {
     std::cerr << "zefa-update: " << f.what() << "\n";
-    return std::strstr(f.what(), "interrupted") ? kInterrupted : kUnusable;
+    // mkmedium::CheckInterrupt's failure: a signal came before the updater ran.
+    return std::string(f.what()).rfind("interrupted;", 0) == 0 ? kInterrupted : kUnusable;
   } catch (const std::bad_alloc&) {
     std::cerr << "zefa-update: out of memory\n";
     return kFailed;
