@@ -198,8 +198,11 @@ int Update(const std::string& prefix, const std::vector<std::string>& media) {
   if (access(updater.c_str(), X_OK) != 0) throw Failure(updater + ": the native updater is missing");
 
   DriveLink drive(prefix, medium.start);
+  int first = 0;
+  for (const auto& [number, disk] : medium.disks)
+    if (disk.folder == medium.start && first == 0) first = number;
   std::cout << "zefa-update: " << medium.disks.size() << " disk" << (medium.disks.size() == 1 ? "" : "s")
-            << " of the medium; disk " << medium.disks.begin()->first << " is in drive " << drive.letter() << ":\n";
+            << " of the medium; disk " << first << " is in drive " << drive.letter() << ":\n";
   std::cout.flush();
   // The updater's source directory, as the launcher on that drive gives it.
   std::string root = std::string(1, drive.letter()) + ":";
