@@ -131,54 +131,78 @@ bool ChangeDisk(const std::string& name, const Medium& medium, DriveLink* drive,
   return true;
 }
 
+namespace {
+
+// While the updater runs: a stop request (Ctrl-C, a hang-up, SIGTERM) is
+// passed on to it and noted, the end of the child wakes the loop, and the
+// terminal is put back as it was when the guard goes.
+class RunSignals {
+ public:
+  RunSignals() {
+    if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) throw Failure("cannot make a pipe");
+    stopAsked = 0;
+    struct sigaction sa = {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    for (int i = 0; i < 4; ++i) sigaction(kSignals[i], &sa, &saved_[i]);
+    haveTerminal_ = isatty(0) && tcgetattr(0, &terminal_) == 0;
+  }
+  ~RunSignals() {
+    // An updater stopped in the middle of a question leaves the terminal as
+    // it had set it for single keys.
+    if (haveTerminal_) tcsetattr(0, TCSANOW, &terminal_);
+    for (int i = 0; i < 4; ++i) sigaction(kSignals[i], &saved_[i], nullptr);
+    close(signalPipe[0]);
+    close(signalPipe[1]);
+    unsetenv(posix::kDiskChangerVariable);
+  }
+  RunSignals(const RunSignals&) = delete;
+  RunSignals& operator=(const RunSignals&) = delete;
+
+ private:
+  static constexpr int kSignals[4] = {SIGINT, SIGTERM, SIGHUP, SIGCHLD};
+  struct sigaction saved_[4];
+  struct termios terminal_;
+  bool haveTerminal_ = false;
+};
+
+const char kInterrupted[] = "interrupted; what was begun is removed, nothing else was changed";
+
+}  // namespace
+
 RunResult RunUpdater(const std::string& updater, const std::string& work, const Medium& medium, DriveLink* drive,
                      std::ostream& note) {
+  RunSignals signals;
+  mkmedium::CheckInterrupt();  // a stop asked for before
   std::string copy = CopyToTemporary(updater);
   std::string line = "\"" + copy + "\" " + std::string(1, drive->letter()) + ":\\" + kUpdaterFile;
   Listener listener(work);
   setenv(posix::kDiskChangerVariable, (std::string(1, drive->letter()) + ":" + listener.path()).c_str(), 1);
+  if (stopAsked) throw Failure(kInterrupted);
 
-  if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) throw Failure("cannot make a pipe");
-  struct sigaction sa = {}, saved[4];
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  const int kSignals[4] = {SIGINT, SIGTERM, SIGHUP, SIGCHLD};
-  for (int i = 0; i < 4; ++i) sigaction(kSignals[i], &sa, &saved[i]);
-  struct termios terminal;
-  bool haveTerminal = isatty(0) && tcgetattr(0, &terminal) == 0;
-
-  RunResult result;
   pid_t pid = 0;
   // The updater gets the signals' usual effects, whatever the tool ignores.
   void (*pipeAction)(int) = signal(SIGPIPE, SIG_DFL);
   UINT started = posix::StartProgram(line, false, &pid);
   signal(SIGPIPE, pipeAction);
-  if (started > 31) {
-    child = pid;
-    int status = 0;
-    for (;;) {
-      pid_t done = waitpid(pid, &status, WNOHANG);
-      if (done == pid) break;
-      struct pollfd fds[2] = {{listener.fd(), POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
-      if (poll(fds, 2, 1000) < 0 && errno != EINTR) break;
-      if (fds[0].revents & POLLIN) Serve(listener.fd(), medium, drive, note);
-      char buf[16];
-      while (read(signalPipe[0], buf, sizeof buf) > 0) {
-      }
-    }
-    child = 0;
-    result.exited = WIFEXITED(status);
-    result.status = result.exited ? WEXITSTATUS(status) : WTERMSIG(status);
-  }
-  result.interrupted = stopAsked;
-  // An updater stopped in the middle of a question leaves the terminal as it
-  // had set it for single keys.
-  if (haveTerminal) tcsetattr(0, TCSANOW, &terminal);
-  for (int i = 0; i < 4; ++i) sigaction(kSignals[i], &saved[i], nullptr);
-  close(signalPipe[0]);
-  close(signalPipe[1]);
-  unsetenv(posix::kDiskChangerVariable);
   if (started <= 31) throw Failure("cannot start " + updater + ": " + SystemText(started));
+  child = pid;
+  int status = 0;
+  for (;;) {
+    pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    struct pollfd fds[2] = {{listener.fd(), POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
+    if (poll(fds, 2, 1000) < 0 && errno != EINTR) break;
+    if (fds[0].revents & POLLIN) Serve(listener.fd(), medium, drive, note);
+    char buf[16];
+    while (read(signalPipe[0], buf, sizeof buf) > 0) {
+    }
+  }
+  child = 0;
+  RunResult result;
+  result.exited = WIFEXITED(status);
+  result.status = result.exited ? WEXITSTATUS(status) : WTERMSIG(status);
+  result.interrupted = stopAsked;
   return result;
 }
 
