@@ -249,6 +249,7 @@ class ZefaUpdate(unittest.TestCase):
     def expect_updated(self, run):
         self.assertEqual(run.status, 0, run.out + run.err)
         now = tree(install_host())
+        self.assertEqual(sorted(now), sorted(set(UPDATE) | set(INSTALLED)))
         for name, (data, when) in UPDATE.items():
             self.assertEqual(now[name][0], data, name)
             self.assertEqual(now[name][1], when * 10**9, name)
