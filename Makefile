@@ -9,7 +9,12 @@ JOBS ?= $(shell nproc)
 # The Windows programs go on floppies: they are built for size.
 WINDOWS_BUILD_TYPE ?= MinSizeRel
 
-.PHONY: all demo test unit fuzz bench windows win32 win64 deps clean
+# make install [PREFIX=DIR]: zefa-update, Orbane, Tavrix.bin, mkmedium and szdd
+# with their manual pages. make package: the Debian package of the same, and
+# a zip of the Windows programs that go on a medium.
+PREFIX ?= /usr/local
+
+.PHONY: all demo test unit fuzz bench windows win32 win64 install package deps clean
 
 all: test
 
@@ -65,6 +70,29 @@ bench:
 	cmake --build $(BUILD)/bench -j $(JOBS)
 	$(BUILD)/bench/bench/transfer_bench $(BUILD)/bench/work
 	python3 bench/update_bench.py --bin-dir $(BUILD)/bench --work $(BUILD)/bench/work
+
+install:
+	sh scripts/deps.sh build
+	cmake -S . -B $(BUILD)/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEFA_TESTS=OFF
+	cmake --build $(BUILD)/release -j $(JOBS)
+	cmake --install $(BUILD)/release --prefix $(PREFIX)
+
+package:
+	sh scripts/deps.sh package
+	cmake -S . -B $(BUILD)/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEFA_TESTS=OFF
+	cmake --build $(BUILD)/release -j $(JOBS)
+	cd $(BUILD)/release && cpack -G DEB -B $(CURDIR)/$(BUILD)/package
+	rm -rf $(BUILD)/package/_CPack_Packages
+	cmake -S . -B $(BUILD)/win32-medium -G Ninja -DCMAKE_BUILD_TYPE=$(WINDOWS_BUILD_TYPE) -DZEFA_TESTS=OFF \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake
+	cmake --build $(BUILD)/win32-medium -j $(JOBS) --target orbane tavrix
+	rm -rf $(BUILD)/package/medium && mkdir -p $(BUILD)/package/medium
+	cp $(BUILD)/win32-medium/launcher/Orbane.exe $(BUILD)/win32-medium/updater/Tavrix.bin $(BUILD)/package/medium/
+	sed 's/$$/\r/' packaging/medium-programs.txt >$(BUILD)/package/medium/README.txt
+	cd $(BUILD)/package/medium && cmake -E tar cf ../zefa-update-2.0.0-medium-i686.zip --format=zip \
+	  Orbane.exe Tavrix.bin README.txt
+	rm -rf $(BUILD)/package/medium
+	@ls -l $(BUILD)/package
 
 clean:
 	rm -rf $(BUILD)

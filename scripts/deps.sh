@@ -1,10 +1,11 @@
 #!/bin/sh
 # Installs the Debian packages that a make target needs, only those that are
-# missing, so that a second run costs nothing. Usage: deps.sh build|test|windows|bench
+# missing, so that a second run costs nothing. Usage: deps.sh build|test|windows|bench|package
 set -eu
 
 build="cmake ninja-build g++ make locales python3"
-test="$build libgtest-dev googletest clang libclang-rt-14-dev libmspack-dev mscompress mtools xorriso"
+# zefa-update's end-to-end tests make their prefixes with wineboot.
+test="$build libgtest-dev googletest clang libclang-rt-14-dev libmspack-dev mscompress mtools xorriso wine wine64"
 # The Windows build: MinGW-w64 for both architectures, GoogleTest's sources,
 # and Wine to run the tests. Only the 64-bit Wine: the kernel here runs no
 # 32-bit programs, so wine32 would be of no use. Xvfb gives Wine a display,
@@ -15,6 +16,9 @@ windows="$build googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 x
   imagemagick fonts-ipafont-gothic
   libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3"
 bench="$build libmspack-dev mscompress 7zip"
+# make package: dpkg-shlibdeps names the Debian package's libraries; the
+# medium's programs are built for 32-bit Windows.
+package="$build dpkg-dev g++-mingw-w64-i686"
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

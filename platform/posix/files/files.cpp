@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/posix/text/errors.h"
+#include "disk_changer.h"
 #include "filetime.h"
 #include "handles.h"
 #include "paths.h"
@@ -241,7 +242,17 @@ DWORD WINAPI GetFileAttributesA(LPCSTR name) {
     return INVALID_FILE_ATTRIBUTES;
   }
   struct stat st;
-  if (sys.stat(host.c_str(), &st) != 0) {
+  int found = sys.stat(host.c_str(), &st);
+  // A file missing from the root of a drive with a disk changer: the changer
+  // may put in a disk that holds it, and the lookup is made once more.
+  if (found != 0 && errno == ENOENT && AskDiskChanger(name)) {
+    if (DWORD err = MapPath(name, &host)) {
+      Fail(err);
+      return INVALID_FILE_ATTRIBUTES;
+    }
+    found = sys.stat(host.c_str(), &st);
+  }
+  if (found != 0) {
     Fail(errno == ENOENT ? MissingFileError(host) : ErrorFromErrno(errno));
     return INVALID_FILE_ATTRIBUTES;
   }

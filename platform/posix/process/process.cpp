@@ -62,32 +62,40 @@ bool FindProgram(const std::string& line, std::string* host, UINT* error) {
 
 }  // namespace
 
-UINT WINAPI WinExec(LPCSTR commandLine, UINT) {
-  if (!commandLine) return ERROR_FILE_NOT_FOUND;
-  std::string line = commandLine;
+namespace posix {
+
+UINT StartProgram(const std::string& line, bool ownSession, pid_t* started) {
   std::string program;
   UINT error;
   if (!FindProgram(line, &program, &error)) return error;
   if (posix::sys.access(program.c_str(), X_OK) != 0) return ERROR_BAD_FORMAT;
 
-  std::string variable = std::string(posix::kCommandLineVariable) + "=" + line;
+  std::string variable = std::string(kCommandLineVariable) + "=" + line;
   std::vector<char*> env;
   for (char** e = environ; *e; ++e)
-    if (std::strncmp(*e, variable.c_str(), std::strlen(posix::kCommandLineVariable) + 1) != 0) env.push_back(*e);
+    if (std::strncmp(*e, variable.c_str(), std::strlen(kCommandLineVariable) + 1) != 0) env.push_back(*e);
   env.push_back(&variable[0]);
   env.push_back(nullptr);
   char* argv[] = {&program[0], nullptr};
-  // A started program belongs to no one, as on Windows: in a session of its
-  // own, it lives on when its starter, perhaps the leader of a terminal's
-  // session, ends (no hang-up signal for it then).
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+  if (ownSession) posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
   pid_t pid;
   int err = posix::sys.posix_spawn(&pid, program.c_str(), nullptr, &attr, argv, env.data());
   posix_spawnattr_destroy(&attr);
   if (err == ENOENT) return ERROR_FILE_NOT_FOUND;
   if (err == ENOMEM) return 0;
   if (err) return ERROR_BAD_FORMAT;
+  if (started) *started = pid;
   return 33;  // anything above 31 means started
+}
+
+}  // namespace posix
+
+UINT WINAPI WinExec(LPCSTR commandLine, UINT) {
+  if (!commandLine) return ERROR_FILE_NOT_FOUND;
+  // A started program belongs to no one, as on Windows: in a session of its
+  // own, it lives on when its starter, perhaps the leader of a terminal's
+  // session, ends (no hang-up signal for it then).
+  return posix::StartProgram(commandLine, true, nullptr);
 }

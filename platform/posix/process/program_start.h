@@ -2,7 +2,11 @@
 // given, and the work that the system does before any program runs.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
+
+#include "process_api.h"
 
 namespace posix {
 
@@ -26,6 +30,13 @@ extern std::string commandLine;
 
 // The host path of the running program.
 std::string OwnHostPath();
+
+// Starts the program of a Windows command line, found as WinExec finds it,
+// with that exact line, without waiting; in a session of its own when
+// ownSession, else in the starter's process group (so that the terminal's
+// signals reach both). Returns what WinExec returns (above 31 when started)
+// and the child's id in started.
+UINT StartProgram(const std::string& commandLine, bool ownSession, pid_t* started);
 
 // Deletes the files registered for deletion at the next restart when this is
 // the first start since one.

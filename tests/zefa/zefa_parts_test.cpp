@@ -1,0 +1,347 @@
+// The parts of zefa-update: how a run's end is read from its transcript, what
+// an image is, the drive link, the disk change and the copies for --undo.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "drive_link.h"
+#include "host_files.h"
+#include "images.h"
+#include "media.h"
+#include "outcome.h"
+#include "undo.h"
+#include "updater_run.h"
+
+namespace {
+
+using namespace zefa;
+
+// A folder of the test's own, removed afterwards.
+class Scratch {
+ public:
+  Scratch() {
+    char pattern[] = "/tmp/zefa-parts.XXXXXX";
+    root_ = mkdtemp(pattern);
+  }
+  ~Scratch() { RemoveWorkTree(root_); }
+  std::string operator/(const std::string& rel) const { return root_ + "/" + rel; }
+  void Write(const std::string& rel, const std::string& bytes) const {
+    std::string path = *this / rel;
+    mkmedium::MakeFolders(path.substr(0, path.find_last_of('/')));
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  }
+  std::string Read(const std::string& rel) const {
+    std::ifstream in(*this / rel, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  const std::string& root() const { return root_; }
+
+ private:
+  std::string root_;
+};
+
+// ---- the run's end ----------------------------------------------------------
+
+std::string Box(const std::string& icon, const std::string& text, const std::string& buttons,
+                const std::string& answer) {
+  return std::string(u8"box: ゼファ アップデート\n") + "  icon: " + icon + "\n  text: " + text + "\n  buttons: " +
+         buttons + "\n" + (answer.empty() ? "" : "  answer: " + answer + "\n");
+}
+
+const std::string kConfirm = Box("warning", u8"「サンプル」をアップデートしますか？", u8"はい | いいえ", u8"はい");
+const std::string kRestart =
+    std::string(u8"box: ゼファ アップデート\n  icon: information\n") +
+    u8"  text: ゼファアップデートのテンポラリファイルを削除するために\n  text: ウィンドウズを再起動してください。\n"
+    u8"  buttons: OK\n  answer: OK\n";
+
+TEST(Outcome, CompletionOrErrorBeforeTheRestartNotice) {
+  EXPECT_EQ(ReadOutcome(kConfirm + Box("information", u8"「サンプル」のアップデートが完了しました", "OK", "OK") +
+                        kRestart),
+            Outcome::kCompleted);
+  EXPECT_EQ(ReadOutcome(kConfirm + Box("error", u8"アップデートを中止します", "OK", "OK") + kRestart),
+            Outcome::kFailed);
+  // A product named like the completion text does not make an error a success.
+  EXPECT_EQ(ReadOutcome(kConfirm + Box("error", u8"「のアップデートが完了しました」のアップデートが完了しました", "OK", "OK") +
+                        kRestart),
+            Outcome::kFailed);
+  // The script did not load: the error box and the notice, no question.
+  EXPECT_EQ(ReadOutcome(Box("error", u8"ファイル'D:\\Orbane.fix'をオープンできません", "OK", "OK") + kRestart),
+            Outcome::kFailed);
+}
+
+TEST(Outcome, AnswersThatEndARunWithoutChange) {
+  EXPECT_EQ(ReadOutcome(Box("warning", u8"「サンプル」をアップデートしますか？", u8"はい | いいえ", u8"いいえ")),
+            Outcome::kDeclined);
+  EXPECT_EQ(ReadOutcome(Box("error", u8"「サンプル」がセットアップされていません", "OK", "OK")), Outcome::kNotSetUp);
+  EXPECT_EQ(ReadOutcome(Box("error", u8"このアップデートは「サンプル」本体専用です。ガルモには使用できません", "OK", "OK")),
+            Outcome::kRefused);
+  // No to the question whether to stop at a disk request goes back to the
+  // request; a run that ends there did not end by a No.
+  EXPECT_EQ(ReadOutcome(kConfirm + Box("warning", u8"アップデートを中断しますか？", u8"はい | いいえ", u8"いいえ")),
+            Outcome::kUnfinished);
+}
+
+TEST(Outcome, ARunThatStoppedInTheMiddle) {
+  EXPECT_EQ(ReadOutcome(""), Outcome::kUnfinished);
+  EXPECT_EQ(ReadOutcome(kConfirm.substr(0, kConfirm.find("  answer:"))), Outcome::kUnfinished);
+  EXPECT_EQ(ReadOutcome(Box("warning", u8"「サンプル」をアップデートしますか？", u8"はい | いいえ", "(end of input)")),
+            Outcome::kUnfinished);
+  // The completion box seen, the restart notice not answered.
+  EXPECT_EQ(ReadOutcome(kConfirm + Box("information", u8"「サンプル」のアップデートが完了しました", "OK", "OK") +
+                        kRestart.substr(0, kRestart.find("  answer:"))),
+            Outcome::kUnfinished);
+}
+
+// ---- images -----------------------------------------------------------------
+
+std::string FatBootSector(uint16_t sectors) {
+  std::string s(512, '\0');
+  s[0] = '\xEB';
+  s[11] = 0, s[12] = 2;  // 512 bytes a sector
+  s[13] = 1;             // a sector a cluster
+  s[14] = 1;             // reserved sectors
+  s[16] = 2;             // FATs
+  s[19] = static_cast<char>(sectors & 0xFF), s[20] = static_cast<char>(sectors >> 8);
+  s[510] = '\x55', s[511] = '\xAA';
+  return s;
+}
+
+std::string IsoImage(uint32_t blocks, size_t length) {
+  std::string s(length, '\0');
+  size_t d = 16 * 2048;
+  s[d] = 1;
+  s.replace(d + 1, 5, "CD001");
+  for (int i = 0; i < 4; ++i) s[d + 80 + i] = static_cast<char>(blocks >> (8 * i));
+  s[d + 128] = 0, s[d + 129] = 8;  // 2048 bytes a block
+  return s;
+}
+
+TEST(Images, KnownByTheirHeadersAndCheckedForTheirLength) {
+  Scratch dir;
+  dir.Write("floppy.bin", FatBootSector(1440) + std::string(1440 * 512 - 512, '\0'));
+  ImageInfo fat = InspectImage(dir / "floppy.bin");
+  EXPECT_EQ(fat.kind, ImageKind::kFat);
+  EXPECT_EQ(fat.size, 1440u * 512);
+  dir.Write("cd.raw", IsoImage(20, 20 * 2048));
+  EXPECT_EQ(InspectImage(dir / "cd.raw").kind, ImageKind::kIso);
+  // A FAT image as long as its header says, and no longer, is whole.
+  dir.Write("short.img", FatBootSector(1440) + std::string(1000, '\0'));
+  EXPECT_THROW(InspectImage(dir / "short.img"), mkmedium::Failure);
+  dir.Write("short.iso", IsoImage(40, 20 * 2048));
+  try {
+    InspectImage(dir / "short.iso");
+    ADD_FAILURE() << "a truncated ISO image passed";
+  } catch (const mkmedium::Failure& f) {
+    EXPECT_NE(std::string(f.what()).find("truncated"), std::string::npos) << f.what();
+  }
+}
+
+TEST(Images, OtherFilesAreNone) {
+  Scratch dir;
+  dir.Write("text.img", std::string(4000, 'x'));
+  EXPECT_EQ(InspectImage(dir / "text.img").kind, ImageKind::kNone);
+  dir.Write("empty.iso", "");
+  EXPECT_EQ(InspectImage(dir / "empty.iso").kind, ImageKind::kNone);
+  std::string sector = FatBootSector(1440);
+  sector[11] = 0, sector[12] = 3;  // 768 bytes a sector: no FAT volume
+  dir.Write("odd.img", sector + std::string(1440 * 768, '\0'));
+  EXPECT_EQ(InspectImage(dir / "odd.img").kind, ImageKind::kNone);
+  EXPECT_THROW(InspectImage(dir / "missing.img"), mkmedium::Failure);
+}
+
+// ---- media ------------------------------------------------------------------
+
+TEST(Media, DisksByTheirLabelsAndTheScriptsDisk) {
+  Scratch dir;
+  dir.Write("cd/disk10/disk10.fix", "");
+  dir.Write("cd/disk2/disk2.fix", "");
+  dir.Write("cd/disk2/Orbane.fix", "");
+  dir.Write("cd/notes/readme.txt", "");
+  dir.Write("floppy/DISK3.FIX", "");
+  Medium m = GatherMedium({dir / "floppy", dir / "cd"}, dir / "work", false);
+  ASSERT_EQ(m.disks.size(), 3u);
+  EXPECT_EQ(m.disks.at(3).folder, dir / "floppy");
+  EXPECT_EQ(m.disks.at(10).folder, dir / "cd/disk10");
+  EXPECT_EQ(m.start, dir / "cd/disk2");
+}
+
+TEST(Media, RefusedWithTheirReason) {
+  Scratch dir;
+  dir.Write("a/disk1.fix", "");
+  dir.Write("a/Orbane.fix", "");
+  dir.Write("b/disk1.fix", "");
+  dir.Write("c/disk2.fix", "");
+  dir.Write("empty/readme.txt", "");
+  auto reason = [&](const std::vector<std::string>& args) {
+    try {
+      GatherMedium(args, dir / "work", false);
+    } catch (const mkmedium::Failure& f) {
+      return std::string(f.what());
+    }
+    return std::string("(accepted)");
+  };
+  EXPECT_NE(reason({dir / "a", dir / "b"}).find("two disks have the label disk1.fix"), std::string::npos);
+  EXPECT_NE(reason({dir / "c"}).find("Orbane.fix"), std::string::npos);
+  EXPECT_NE(reason({dir / "empty"}).find("holds no disk"), std::string::npos);
+  EXPECT_NE(reason({dir / "none"}).find("no medium at"), std::string::npos);
+  ASSERT_EQ(symlink("/etc", (dir / "c/etc").c_str()), 0);
+  ASSERT_EQ(mkfifo((dir / "a/pipe").c_str(), 0600), 0);
+  std::string links = reason({dir / "a"});
+  EXPECT_NE(links.find(dir / "a/pipe"), std::string::npos) << links;
+  links = reason({dir / "c", dir / "a"});
+  EXPECT_NE(links.find(dir / "c/etc"), std::string::npos) << links;
+}
+
+// ---- the drive and the disk change ----------------------------------------------
+
+TEST(DriveLinks, FirstFreeLetterNeverAnExistingOne) {
+  Scratch dir;
+  mkmedium::MakeFolders(dir / "prefix/dosdevices");
+  ASSERT_EQ(symlink("/nowhere", (dir / "prefix/dosdevices/d:").c_str()), 0);  // broken, still in use
+  ASSERT_EQ(symlink("/dev/sr0", (dir / "prefix/dosdevices/e::").c_str()), 0);
+  dir.Write("disk1/disk1.fix", "");
+  dir.Write("disk2/disk2.fix", "");
+  {
+    DriveLink drive(dir / "prefix", dir / "disk1");
+    EXPECT_EQ(drive.letter(), 'F');
+    char buf[256];
+    ssize_t n = readlink((dir / "prefix/dosdevices/f:").c_str(), buf, sizeof buf);
+    EXPECT_EQ(std::string(buf, n > 0 ? n : 0), dir / "disk1");
+
+    Medium medium;
+    medium.disks[1] = Disk{1, dir / "disk1", "disk1"};
+    medium.disks[2] = Disk{2, dir / "disk2", "second"};
+    std::ostringstream note;
+    EXPECT_FALSE(ChangeDisk("disk3.fix", medium, &drive, note));
+    EXPECT_FALSE(ChangeDisk("disk1.fix", medium, &drive, note));  // in the drive already
+    EXPECT_FALSE(ChangeDisk("Orbane.fix", medium, &drive, note));
+    EXPECT_TRUE(ChangeDisk("DISK2.FIX", medium, &drive, note));
+    EXPECT_NE(note.str().find("disk 2 (second) is now in drive F:"), std::string::npos) << note.str();
+    EXPECT_TRUE(mkmedium::Exists(dir / "prefix/dosdevices/f:/disk2.fix"));
+  }
+  EXPECT_FALSE(mkmedium::Exists(dir / "prefix/dosdevices/f:"));
+  EXPECT_TRUE(mkmedium::Exists(dir / "prefix/dosdevices/d:"));
+}
+
+TEST(DriveLinks, ALinkReplacedBySomeoneElseStays) {
+  Scratch dir;
+  mkmedium::MakeFolders(dir / "prefix/dosdevices");
+  mkmedium::MakeFolders(dir / "disk");
+  {
+    DriveLink drive(dir / "prefix", dir / "disk");
+    std::string link = dir / "prefix/dosdevices/d:";
+    unlink(link.c_str());
+    ASSERT_EQ(symlink("/mnt/cdrom", link.c_str()), 0);
+  }
+  EXPECT_TRUE(mkmedium::Exists(dir / "prefix/dosdevices/d:"));
+}
+
+// ---- undo -------------------------------------------------------------------
+
+struct FileState {
+  std::string bytes;
+  mode_t mode;
+  long long mtime;
+  bool operator==(const FileState& o) const { return bytes == o.bytes && mode == o.mode && mtime == o.mtime; }
+};
+
+FileState StateOf(const Scratch& dir, const std::string& rel) {
+  struct stat st;
+  if (lstat((dir / rel).c_str(), &st) != 0) return {"(missing)", 0, 0};
+  return {dir.Read(rel), st.st_mode & 07777, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
+}
+
+void SetTime(const std::string& path, time_t seconds, long nanoseconds) {
+  struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+class Undo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mkmedium::MakeFolders(dir / "prefix");
+    dir.Write("game/MAIN.EXE", "old main");
+    SetTime(dir / "game/MAIN.EXE", 946684800, 123456789);
+    dir.Write("game/DATA/STAGE.DAT", "old stage");
+    SetTime(dir / "game/DATA/STAGE.DAT", 946684801, 0);
+    chmod((dir / "game/DATA/STAGE.DAT").c_str(), 0444);
+    before = {StateOf(dir, "game/MAIN.EXE"), StateOf(dir, "game/DATA/STAGE.DAT")};
+    files = {dir / "game/MAIN.EXE", dir / "game/DATA/STAGE.DAT", dir / "game/NEW.DAT", dir / "game/MAIN.EXE",
+             dir / "elsewhere/OUT.DAT"};
+  }
+  // What an update does: rewrites in place, adds a file.
+  void Update() {
+    chmod((dir / "game/DATA/STAGE.DAT").c_str(), 0644);
+    dir.Write("game/MAIN.EXE", "new main, longer");
+    dir.Write("game/DATA/STAGE.DAT", "new");
+    dir.Write("game/NEW.DAT", "added");
+  }
+  bool RunUndo(std::string* said = nullptr) {
+    std::ostringstream out;
+    bool ok = zefa::Undo(dir / "prefix", out);
+    if (said) *said = out.str();
+    return ok;
+  }
+  Scratch dir;
+  std::vector<FileState> before;
+  std::vector<std::string> files;
+};
+
+TEST_F(Undo, PutsBackBytesTimesAttributesAndRemovesWhatWasAdded) {
+  KeepFiles(dir / "prefix", dir / "game", files);
+  CommitKept(dir / "prefix");
+  Update();
+  std::string said;
+  ASSERT_TRUE(RunUndo(&said)) << said;
+  EXPECT_EQ(StateOf(dir, "game/MAIN.EXE"), before[0]);
+  EXPECT_EQ(StateOf(dir, "game/DATA/STAGE.DAT"), before[1]);
+  EXPECT_FALSE(mkmedium::Exists(dir / "game/NEW.DAT"));
+  EXPECT_NE(said.find("restored " + dir / "game/DATA/STAGE.DAT"), std::string::npos) << said;
+  EXPECT_NE(said.find("NEW.DAT (added by the update)"), std::string::npos) << said;
+  EXPECT_NE(said.find("2 files restored, 1 removed"), std::string::npos) << said;
+  // Done once: the copies are gone.
+  EXPECT_FALSE(RunUndo(&said));
+  EXPECT_NE(said.find("nothing to undo"), std::string::npos);
+}
+
+TEST_F(Undo, AnUpdateThatChangedNothingKeepsTheLastUpdatesCopies) {
+  KeepFiles(dir / "prefix", dir / "game", files);
+  CommitKept(dir / "prefix");
+  Update();
+  // The next run answers No: its copies (of the updated files) are dropped.
+  KeepFiles(dir / "prefix", dir / "game", files);
+  DropKept(dir / "prefix");
+  ASSERT_TRUE(RunUndo());
+  EXPECT_EQ(StateOf(dir, "game/MAIN.EXE"), before[0]);
+}
+
+TEST_F(Undo, CopiesOfARunStoppedBeforeItsEndCountAsTheLast) {
+  KeepFiles(dir / "prefix", dir / "game", files);
+  Update();
+  RecoverKept(dir / "prefix");
+  ASSERT_TRUE(RunUndo());
+  EXPECT_EQ(StateOf(dir, "game/MAIN.EXE"), before[0]);
+}
+
+TEST_F(Undo, TheKeptCopyIsNotTheInstalledFile) {
+  // The updater truncates and rewrites installed files in place: a copy that
+  // shared the file's inode (a hard link) would change with it.
+  KeepFiles(dir / "prefix", dir / "game", files);
+  CommitKept(dir / "prefix");
+  struct stat kept, installed;
+  ASSERT_EQ(stat((dir / "prefix/zefa-undo/1").c_str(), &kept), 0);
+  ASSERT_EQ(stat((dir / "game/MAIN.EXE").c_str(), &installed), 0);
+  EXPECT_NE(kept.st_ino, installed.st_ino);
+  std::ofstream(dir / "game/MAIN.EXE", std::ios::trunc) << "x";
+  EXPECT_EQ(dir.Read("prefix/zefa-undo/1"), "old main");
+}
+
+}  // namespace

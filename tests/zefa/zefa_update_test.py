@@ -1,0 +1,497 @@
+#!/usr/bin/env python3
+"""zefa-update against the real thing: a prefix made by wineboot, its keys
+written by `wine reg add`, the installation in a folder with a Shift-JIS name,
+media made by mkmedium (folders, floppy images, a CD image) and images made by
+mtools and xorriso themselves.
+
+    zefa_update_test.py --bin-dir BUILD --work DIR [--reuse-prefix] [unittest arguments]
+
+One wineboot prefix is made per run and shared by every test; each test lays
+the installation out afresh and checks that nothing else in the prefix
+changed. Exit status 77 (skipped) when Wine is not installed.
+"""
+
+import argparse
+import os
+import shutil
+import signal
+import stat
+import subprocess
+import sys
+import time
+import unittest
+
+BIN = WORK = None
+REUSE_PREFIX = False     # --reuse-prefix: the last run's prefix, to try a test again quickly
+PREFIX = None            # the prefix of the test at hand: the shared win64 one
+PREFIX32 = None          # the shared win32 prefix, where 32-bit Wine runs
+INSTALL_WIN = "C:\\ゲーム\\サンプル"
+REGISTRY = "SampleGame"
+KIT_REGISTRY = "KitGame"
+UNINSTALL = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+OLD = 946684800          # 2000-01-01
+NEW = 1262304000         # 2010-01-01
+NEWER = 1577836800       # 2020-01-01
+
+# The installation before each test: name -> (bytes, time, read-only).
+INSTALLED = {
+    "MAIN.EXE": (b"old main " * 50, OLD, False),
+    "DATA/STAGE1.DAT": (b"old stage " * 30, OLD, True),
+    "KEEP.TXT": (b"not named by the update", OLD, False),
+}
+
+
+def words(count, seed):
+    """Text that compresses to about half: words drawn from a small vocabulary."""
+    import random
+    rng = random.Random(seed)
+    vocabulary = [bytes(rng.choice(b"abcdefghijklmnopqrstuvwxyz") for _ in range(rng.randint(2, 9)))
+                  for _ in range(4000)]
+    return b" ".join(rng.choice(vocabulary) for _ in range(count))
+
+
+# The update's files: name -> (bytes, time). VIDEO.DAT, the last in the
+# script, is split over the two 720K disks.
+UPDATE = {
+    "MAIN.EXE": (b"new main " * 4000, NEW),
+    "DATA/STAGE1.DAT": (b"new stage " * 300, NEW),
+    "README": (b"hello\r\n" * 300, NEW),
+    "VIDEO.DAT": (words(260000, 1), NEW),
+}
+
+
+def wine_env(prefix, arch):
+    env = dict(os.environ, WINEPREFIX=prefix, WINEARCH=arch, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+               LANG="ja_JP.UTF-8", HOME=os.path.join(WORK, "wine-home"))
+    for name in ("LC_ALL", "LC_CTYPE", "LANGUAGE"):
+        env.pop(name, None)
+    return env
+
+
+def as_wine_user(args):
+    # Root runs Wine as an ordinary user, as scripts/wine-env.sh does.
+    return (["unshare", "--user", "--map-user=4000", "--map-group=4000"] if os.getuid() == 0 else []) + args
+
+
+def wine(args, prefix, arch, log):
+    with open(log, "ab") as out:
+        return subprocess.call(as_wine_user(args), env=wine_env(prefix, arch), stdin=subprocess.DEVNULL, stdout=out,
+                               stderr=subprocess.STDOUT, timeout=300)
+
+
+def make_prefix(name, arch):
+    """wineboot, then the keys written by Wine's own reg: into the 32-bit view
+    of a win64 prefix (/reg:32), as a 32-bit installer writes them. None when
+    Wine cannot make a prefix of that kind here."""
+    prefix = os.path.join(WORK, name)
+    ready = prefix + ".ready"
+    if REUSE_PREFIX and os.path.exists(ready):
+        return prefix
+    if os.path.exists(ready):
+        os.remove(ready)
+    shutil.rmtree(prefix, ignore_errors=True)
+    os.makedirs(os.path.join(WORK, "wine-home"), exist_ok=True)
+    log = os.path.join(WORK, name + ".log")
+    if os.path.exists(log):
+        os.remove(log)
+
+    def run(args):
+        return wine(args, prefix, arch, log)
+
+    if run(["wineboot", "--init"]) != 0:
+        if arch == "win32":
+            return None
+        raise RuntimeError("wineboot failed, see " + log)
+    view = ["/reg:32"] if arch == "win64" else []
+    uninstall = "C:\\WINDOWS\\uninst.exe -f*" + INSTALL_WIN + "\\uninst.log"
+    commands = [
+        ["reg", "add", UNINSTALL + REGISTRY, "/v", "UninstallString", "/t", "REG_SZ", "/d", uninstall, "/f"],
+        ["reg", "add", UNINSTALL + KIT_REGISTRY, "/v", "UninstallString", "/t", "REG_SZ", "/d", uninstall, "/f"],
+        ["reg", "add", "HKCU\\SOFTWARE\\ZEFA\\" + KIT_REGISTRY, "/v", "Garmo", "/t", "REG_DWORD", "/d", "1", "/f"],
+    ]
+    for c in commands:
+        if run(["wine"] + c + view) != 0:
+            raise RuntimeError("wine reg add failed, see " + log)
+    # Stopping the server writes the registry into the prefix's files.
+    run(["wineserver", "-k"])
+    run(["wineserver", "-w"])
+    key = ("Wow6432Node\\\\" if arch == "win64" else "") + "Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\"
+    with open(os.path.join(prefix, "system.reg"), encoding="utf-8", errors="replace") as f:
+        if key + REGISTRY not in f.read():
+            raise RuntimeError("the uninstall key is not where a 32-bit program reads it in " + prefix)
+    open(ready, "w").close()
+    return prefix
+
+
+def install_host():
+    return os.path.join(PREFIX, "drive_c", "ゲーム", "サンプル")
+
+
+def put(path, data, when, read_only=False):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    if os.path.exists(path):
+        os.chmod(path, 0o644)
+    with open(path, "wb") as f:
+        f.write(data)
+    os.utime(path, (when, when))
+    if read_only:
+        os.chmod(path, 0o444)
+
+
+def tree(root):
+    """Every file below root: relative name -> (bytes, mtime_ns, mode)."""
+    out = {}
+    for folder, _, files in os.walk(root):
+        for name in files:
+            path = os.path.join(folder, name)
+            st = os.lstat(path)
+            with open(path, "rb") as f:
+                out[os.path.relpath(path, root)] = (f.read(), st.st_mtime_ns, stat.S_IMODE(st.st_mode))
+    return out
+
+
+def prefix_state():
+    """What the prefix holds besides the installation, the restart-time list
+    and the undo folder: every entry's kind, size, time, mode and link target."""
+    skip = {os.path.join(PREFIX, "drive_c", "ゲーム"), os.path.join(PREFIX, "zefa-undo"),
+            os.path.join(PREFIX, "pending-deletions")}
+    state = {}
+    for folder, dirs, files in os.walk(PREFIX):
+        dirs[:] = [d for d in dirs if os.path.join(folder, d) not in skip]
+        for name in dirs + files:
+            path = os.path.join(folder, name)
+            if path in skip:
+                continue
+            st = os.lstat(path)
+            link = os.readlink(path) if stat.S_ISLNK(st.st_mode) else None
+            size = st.st_size if stat.S_ISREG(st.st_mode) else 0
+            # A folder's time changes when an entry comes and goes (the drive
+            # link of the run); what is in it is compared entry by entry.
+            when = 0 if stat.S_ISDIR(st.st_mode) else st.st_mtime_ns
+            state[os.path.relpath(path, PREFIX)] = (stat.S_IFMT(st.st_mode), size, when,
+                                                    stat.S_IMODE(st.st_mode), link)
+    return state
+
+
+def tool(name):
+    return {"zefa-update": os.path.join(BIN, "updater", "zefa-update"),
+            "mkmedium": os.path.join(BIN, "tools", "mkmedium", "mkmedium"),
+            "orbane": os.path.join(BIN, "launcher", "Orbane"),
+            "tavrix": os.path.join(BIN, "updater", "Tavrix.bin")}[name]
+
+
+class Run:
+    def __init__(self, status, out, err, transcript):
+        self.status, self.out, self.err, self.transcript = status, out, err, transcript
+
+
+class ZefaUpdate(unittest.TestCase):
+    def setUp(self):
+        self.dir = os.path.join(WORK, self.id().split(".")[-1])
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.dir)
+        self.tmp = os.path.join(self.dir, "tmp")
+        os.makedirs(self.tmp)
+        shutil.rmtree(os.path.join(PREFIX, "drive_c", "ゲーム"), ignore_errors=True)
+        shutil.rmtree(os.path.join(PREFIX, "zefa-undo"), ignore_errors=True)
+        for name, (data, when, ro) in INSTALLED.items():
+            put(os.path.join(install_host(), name), data, when, ro)
+        self.before_install = tree(install_host())
+        self.before_prefix = prefix_state()
+
+    def tearDown(self):
+        # Every run leaves the prefix's drives as they were, and nothing of
+        # its own in the temporary directory: only what the updater leaves
+        # there (its copy, the pieces of a split file it did not join).
+        self.assertEqual(prefix_state(), self.before_prefix)
+        self.assertEqual([n for n in os.listdir(self.tmp) if n != "Tavrix.bin" and not n.startswith("VIDEO.DA")], [])
+
+    # -- media ---------------------------------------------------------------
+    def build_medium(self, disk_size=None, registry=REGISTRY, extra=()):
+        files = os.path.join(self.dir, "update")
+        for name, (data, when) in UPDATE.items():
+            put(os.path.join(files, name), data, when)
+        out = os.path.join(self.dir, "medium")
+        # The medium's own programs are for Windows; zefa-update runs the
+        # native updater beside it instead, so small stand-ins do here.
+        programs = os.path.join(self.dir, "windows")
+        put(os.path.join(programs, "Orbane.exe"), b"MZ stand-in launcher", NEW)
+        put(os.path.join(programs, "Tavrix.bin"), b"MZ stand-in updater", NEW)
+        self.call([tool("mkmedium"), "build", "--quiet", "--appname", "サンプル", "--registry", registry,
+                   "--disk-size", disk_size or "720K", "--orbane", os.path.join(programs, "Orbane.exe"),
+                   "--tavrix", os.path.join(programs, "Tavrix.bin")] + list(extra) + [files, out])
+        return out
+
+    def call(self, args, **kw):
+        log = os.path.join(self.dir, "tool.log")
+        with open(log, "wb") as f:
+            status = subprocess.call(args, stdin=subprocess.DEVNULL, stdout=f, stderr=subprocess.STDOUT,
+                                     env=dict(os.environ, WINEPREFIX=PREFIX), **kw)
+        with open(log, encoding="utf-8", errors="replace") as f:
+            self.assertEqual(status, 0, " ".join(args) + ":\n" + f.read())
+
+    def zefa(self, args, answers=(), prefix=None):
+        transcript = os.path.join(self.dir, "transcript.txt")
+        if os.path.exists(transcript):
+            os.remove(transcript)
+        env = dict(os.environ, TMP=self.tmp, ZEFA_TRANSCRIPT=transcript, ZEFA_BOOT_ID="zefa-test", TZ="UTC",
+                   LANG="C.UTF-8", LC_ALL="C.UTF-8")
+        env.pop("WINEPREFIX", None)
+        p = subprocess.run([tool("zefa-update"), "--prefix", prefix or PREFIX] + args,
+                           input="".join(a + "\n" for a in answers).encode(), capture_output=True, env=env,
+                           timeout=120)
+        text = ""
+        if os.path.exists(transcript):
+            with open(transcript, encoding="utf-8") as f:
+                text = f.read()
+        return Run(p.returncode, p.stdout.decode("utf-8", "replace"), p.stderr.decode("utf-8", "replace"), text)
+
+    def expect_updated(self, run):
+        self.assertEqual(run.status, 0, run.out + run.err)
+        now = tree(install_host())
+        self.assertEqual(sorted(now), sorted(set(UPDATE) | set(INSTALLED)))
+        for name, (data, when) in UPDATE.items():
+            self.assertEqual(now[name][0], data, name)
+            self.assertEqual(now[name][1], when * 10**9, name)
+        self.assertEqual(now["KEEP.TXT"], self.before_install["KEEP.TXT"])
+        # The changer put disk 2 in: no disk request reached the screen.
+        self.assertNotIn("を入れてください", run.transcript)
+
+    def expect_untouched(self):
+        self.assertEqual(tree(install_host()), self.before_install)
+
+    def undo(self):
+        return self.zefa(["--undo"])
+
+    # -- the update, from every kind of medium -------------------------------
+    def test_folder_of_disk_folders_then_undo(self):
+        medium = self.build_medium()
+        run = self.zefa([medium], ["yes", "ok", "ok"])
+        self.expect_updated(run)
+        self.assertIn("disk 2", run.out)
+        self.assertIn("is now in drive D:", run.out)
+        # The updater ran as the copy in the temporary directory.
+        self.assertTrue(os.path.exists(os.path.join(self.tmp, "Tavrix.bin")))
+        with open(os.path.join(PREFIX, "pending-deletions")) as f:
+            self.assertIn(os.path.join(os.path.realpath(self.tmp), "Tavrix.bin"), f.read())
+        undone = self.undo()
+        self.assertEqual(undone.status, 0, undone.out + undone.err)
+        self.assertIn("restored", undone.out)
+        self.assertIn("VIDEO.DAT (added by the update)", undone.out)
+        self.expect_untouched()
+        self.assertEqual(self.undo().status, 3)  # nothing left to undo
+
+    def test_disk_folders_in_any_order(self):
+        medium = self.build_medium()
+        run = self.zefa([os.path.join(medium, "disk2"), os.path.join(medium, "disk1")], ["yes", "ok", "ok"])
+        self.expect_updated(run)
+
+    def test_floppy_images_made_by_mkmedium(self):
+        medium = self.build_medium()
+        self.call([tool("mkmedium"), "image", "--quiet", "--floppy", "720K", medium])
+        images = sorted(os.path.join(medium, n) for n in os.listdir(medium) if n.endswith(".img"))
+        self.assertEqual(len(images), 2)
+        run = self.zefa(images[::-1], ["yes", "ok", "ok"])
+        self.expect_updated(run)
+
+    def test_cd_image_made_by_mkmedium(self):
+        medium = self.build_medium(disk_size="650M")
+        self.call([tool("mkmedium"), "image", "--quiet", "--iso", medium])
+        run = self.zefa([os.path.join(medium, "disk1.iso")], ["yes", "ok", "ok"])
+        self.expect_updated(run)
+
+    def test_images_made_by_mtools_and_xorriso_themselves(self):
+        medium = self.build_medium()
+        floppy = os.path.join(self.dir, "first.ima")
+        self.call(["mformat", "-C", "-i", floppy, "-f", "720", "::"])
+        disk1 = os.path.join(medium, "disk1")
+        self.call(["mcopy", "-s", "-m", "-i", floppy] + [os.path.join(disk1, n) for n in os.listdir(disk1)] + ["::"])
+        iso = os.path.join(self.dir, "second.iso")
+        self.call(["xorriso", "-as", "mkisofs", "-quiet", "-R", "-J", "-o", iso, os.path.join(medium, "disk2")])
+        run = self.zefa([iso, floppy], ["yes", "ok", "ok"])
+        self.expect_updated(run)
+
+    # -- answers and ends ------------------------------------------------------
+    def test_no_changes_nothing_and_undo_keeps_the_last_update(self):
+        medium = self.build_medium()
+        self.expect_updated(self.zefa([medium], ["yes", "ok", "ok"]))
+        run = self.zefa([medium], ["no"])
+        self.assertEqual(run.status, 6, run.out + run.err)
+        self.assertIn("answered No", run.err)
+        undone = self.undo()
+        self.assertEqual(undone.status, 0, undone.out + undone.err)
+        self.expect_untouched()
+
+    def test_no_on_a_first_update_leaves_nothing_to_undo(self):
+        medium = self.build_medium()
+        self.assertEqual(self.zefa([medium], ["no"]).status, 6)
+        self.expect_untouched()
+        self.assertFalse(os.path.exists(os.path.join(PREFIX, "zefa-undo")))
+        self.assertEqual(self.undo().status, 3)
+
+    def test_failure_half_way_then_undo(self):
+        medium = self.build_medium()
+        # The last disk's piece of the split file is damaged (a compression
+        # mode that no expander knows): the update stops there, the files
+        # before it replaced.
+        disk2 = os.path.join(medium, "disk2")
+        piece = [n for n in os.listdir(disk2) if n.startswith("VIDEO.DA")][0]
+        self.assertTrue(piece.endswith("_"), piece)
+        with open(os.path.join(disk2, piece), "r+b") as f:
+            f.seek(8)
+            f.write(b"Z")
+        run = self.zefa([medium], ["yes", "ok", "ok"])
+        self.assertEqual(run.status, 1, run.out + run.err)
+        self.assertIn("--undo", run.err)
+        self.assertNotEqual(tree(install_host())["MAIN.EXE"][0], self.before_install["MAIN.EXE"][0])
+        undone = self.undo()
+        self.assertEqual(undone.status, 0, undone.out + undone.err)
+        self.expect_untouched()
+
+    def test_not_set_up_and_refused(self):
+        medium = self.build_medium(registry="NotInstalled")
+        run = self.zefa([medium], ["ok"])
+        self.assertEqual(run.status, 5, run.out + run.err)
+        shutil.rmtree(medium)
+        medium = self.build_medium(registry=KIT_REGISTRY, extra=["--garmoregistry", "Garmo"])
+        run = self.zefa([medium], ["ok"])
+        self.assertEqual(run.status, 4, run.out + run.err)
+        self.expect_untouched()
+        self.assertFalse(os.path.exists(os.path.join(PREFIX, "zefa-undo")))
+
+    def test_a_disk_no_medium_holds_is_asked_for(self):
+        medium = self.build_medium()
+        # Only disk 1: the request for disk 2 stays for the person, who stops.
+        run = self.zefa([os.path.join(medium, "disk1")], ["yes", "cancel", "yes", "ok", "ok"])
+        self.assertEqual(run.status, 1, run.out + run.err)
+        self.assertIn("ディスク 2 を入れてください", run.transcript)
+
+    def test_interrupt_removes_the_drive_and_the_extracted_files(self):
+        medium = self.build_medium()
+        self.call([tool("mkmedium"), "image", "--quiet", "--floppy", "720K", medium])
+        images = [os.path.join(medium, n) for n in os.listdir(medium) if n.endswith(".img")]
+        env = dict(os.environ, TMP=self.tmp, LC_ALL="C.UTF-8", TZ="UTC", ZEFA_BOOT_ID="zefa-test")
+        p = subprocess.Popen([tool("zefa-update"), "--prefix", PREFIX] + images, stdin=subprocess.PIPE,
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env, start_new_session=True)
+        # Waits at the confirmation; the terminal's Ctrl-C reaches the group.
+        deadline = time.time() + 30
+        while not os.path.exists(os.path.join(PREFIX, "dosdevices", "d:")) and time.time() < deadline:
+            time.sleep(0.05)
+        time.sleep(0.5)
+        os.killpg(p.pid, signal.SIGINT)
+        out, err = p.communicate(timeout=30)
+        self.assertEqual(p.returncode, 130, err.decode())
+        self.expect_untouched()
+
+    def test_output_closed_early_still_removes_the_drive(self):
+        medium = self.build_medium()
+        env = dict(os.environ, TMP=self.tmp, LC_ALL="C.UTF-8", TZ="UTC", ZEFA_BOOT_ID="zefa-test")
+        reader, writer = os.pipe()
+        p = subprocess.Popen([tool("zefa-update"), "--prefix", PREFIX, medium], stdin=subprocess.PIPE, stdout=writer,
+                             stderr=subprocess.DEVNULL, env=env)
+        os.close(writer)
+        os.read(reader, 10)  # the first words, then nobody reads
+        os.close(reader)
+        p.communicate(b"yes\nok\nok\n", timeout=60)
+        self.assertNotEqual(p.returncode, 0)
+        self.assertGreater(p.returncode, 0, "killed by a signal before its clean-up")
+
+    # -- what is refused -------------------------------------------------------
+    def refused(self, args, text, prefix=None):
+        run = self.zefa(args, prefix=prefix)
+        self.assertEqual(run.status, 3, run.out + run.err)
+        self.assertIn(text, run.err)
+        self.assertEqual(run.transcript, "")
+        self.expect_untouched()
+        self.assertFalse(os.path.exists(os.path.join(PREFIX, "zefa-undo")))
+
+    def test_bad_media_are_refused_and_nothing_is_written(self):
+        medium = self.build_medium()
+        self.call([tool("mkmedium"), "image", "--quiet", "--floppy", "720K", medium])
+        text = os.path.join(self.dir, "notes.img")
+        with open(text, "wb") as f:
+            f.write(b"not an image\n" * 1000)
+        self.refused([text], "neither a folder nor a disk image")
+        truncated = os.path.join(self.dir, "short.img")
+        with open(os.path.join(medium, "disk1.img"), "rb") as f, open(truncated, "wb") as g:
+            g.write(f.read(300000))
+        self.refused([truncated], "truncated")
+        self.refused([os.path.join(self.dir, "none")], "no medium at")
+        twin = os.path.join(self.dir, "twin")
+        shutil.copytree(os.path.join(medium, "disk2"), twin)
+        self.refused([medium, twin], "two disks have the label disk2.fix")
+        self.refused([os.path.join(medium, "disk1.img"), os.path.join(medium, "disk1")], "disk1.fix")
+        os.symlink("/etc/passwd", os.path.join(medium, "disk2", "PASSWD"))
+        self.refused([medium], "disk2/PASSWD")
+
+    def test_symbolic_link_in_a_cd_image_is_refused(self):
+        medium = self.build_medium(disk_size="650M")
+        os.symlink("/etc/hostname", os.path.join(medium, "disk1", "HOST.TXT"))
+        iso = os.path.join(self.dir, "linked.iso")
+        self.call(["xorriso", "-as", "mkisofs", "-quiet", "-R", "-o", iso, os.path.join(medium, "disk1")])
+        self.refused([iso], "HOST.TXT")
+
+    def test_prefix_that_is_none(self):
+        medium = self.build_medium()
+        self.refused([medium], "does not exist", prefix=os.path.join(self.dir, "no-prefix"))
+        os.makedirs(os.path.join(self.dir, "empty"))
+        self.refused([medium], "no system.reg", prefix=os.path.join(self.dir, "empty"))
+
+    def test_bad_arguments(self):
+        self.assertEqual(self.zefa([]).status, 2)
+        self.assertEqual(self.zefa(["--bogus", "x"]).status, 2)
+        self.assertEqual(self.zefa(["--undo", "x"]).status, 2)
+        help_run = self.zefa(["--help"])
+        self.assertEqual(help_run.status, 0)
+        for status in ("0 ", "1 ", "2 ", "3 ", "4 ", "5 ", "6 ", "130 "):
+            self.assertIn("\n  " + status, help_run.out)
+        self.assertIn("zefa-undo", help_run.out)
+
+
+class ZefaUpdateWin32(ZefaUpdate):
+    """A win32 prefix, whose registry has no 32-bit view of its own: the same
+    update and undo there."""
+
+    def setUp(self):
+        global PREFIX
+        if PREFIX32 is None:
+            self.skipTest("32-bit Wine makes no prefix here")
+        self.saved, PREFIX = PREFIX, PREFIX32
+        super().setUp()
+
+    def tearDown(self):
+        global PREFIX
+        try:
+            super().tearDown()
+        finally:
+            PREFIX = self.saved
+
+
+def load_tests(loader, standard, pattern):
+    suite = unittest.TestSuite(loader.loadTestsFromTestCase(ZefaUpdate))
+    for name in ("test_folder_of_disk_folders_then_undo", "test_floppy_images_made_by_mkmedium"):
+        suite.addTest(ZefaUpdateWin32(name))
+    return suite
+
+
+def main():
+    global BIN, WORK, REUSE_PREFIX
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin-dir", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--reuse-prefix", action="store_true")
+    args, rest = parser.parse_known_args()
+    BIN, WORK, REUSE_PREFIX = os.path.abspath(args.bin_dir), os.path.abspath(args.work), args.reuse_prefix
+    if not shutil.which("wineboot"):
+        print("skipped: Wine is not installed (wineboot)")
+        return 77
+    os.makedirs(WORK, exist_ok=True)
+    global PREFIX, PREFIX32
+    PREFIX = make_prefix("prefix", "win64")
+    PREFIX32 = make_prefix("prefix32", "win32")
+    result = unittest.main(argv=[sys.argv[0]] + rest, exit=False, verbosity=2).result
+    return 0 if result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,335 @@
+// zefa-update: updates a game installed in a Wine prefix from its update
+// medium, in one command: disk folders, floppy images, a CD image or a
+// mounted disk, with the disks changed as the updater asks for them.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "drive_link.h"
+#include "engine/update_job.h"
+#include "foundation/exception.h"
+#include "foundation/process_values.h"
+#include "host_files.h"
+#include "media.h"
+#include "medium_name.h"
+#include "outcome.h"
+#include "platform/host.h"
+#include "platform/win32.h"
+#include "script/update_script.h"
+#include "undo.h"
+#include "updater_run.h"
+
+namespace {
+
+using namespace zefa;
+using mkmedium::Failure;
+
+enum Exit {
+  kCompleted = 0,
+  kFailed = 1,
+  kUsage = 2,
+  kUnusable = 3,
+  kRefusedByKit = 4,
+  kNotSetUp = 5,
+  kDeclined = 6,
+  kInterrupted = 130,
+};
+
+const char kVersion[] = "zefa-update 2.0\n";
+
+const char kHelp[] =
+    "usage: zefa-update [--prefix DIR] MEDIUM...\n"
+    "       zefa-update --undo [--prefix DIR]\n"
+    "\n"
+    "Updates a game installed in a Wine prefix from its update medium, with the\n"
+    "updater of the medium running natively: every box it shows appears in this\n"
+    "terminal and waits for your answer.\n"
+    "\n"
+    "MEDIUM, one or more, in any order: a disk's folder (the one that holds its\n"
+    "label diskN.fix), a folder of disk folders, a mounted CD or floppy, a floppy\n"
+    "image (.img, .ima, .flp, .vfd: a raw FAT image, read with mtools) or a CD\n"
+    "image (.iso, read with xorriso). Nothing is mounted; root is not needed.\n"
+    "A disk is known by its label. The medium is reached through a drive of its\n"
+    "own that zefa-update adds to the prefix (the first free letter from D:) and\n"
+    "removes when it ends; when the updater asks for a disk that one of the\n"
+    "media is, it goes into that drive by itself, and the terminal says so.\n"
+    "When none is, the request stays for you to answer. Images are extracted\n"
+    "into a folder of its own in the temporary directory ($TMP, $TEMP, $TMPDIR,\n"
+    "else /tmp), removed when it ends. A medium that holds a symbolic link is\n"
+    "refused.\n"
+    "\n"
+    "  --prefix DIR  the Wine prefix (default: $WINEPREFIX, else ~/.wine)\n"
+    "  --undo        put the installation back as it was before the last update\n"
+    "                of the prefix: bytes, times and attributes of each file the\n"
+    "                update's script names; files the update added are removed\n"
+    "  --help, --version\n"
+    "\n"
+    "Before the updater runs, every installed file that the update's script\n"
+    "names is kept in DIR/zefa-undo (as a clone sharing the file's blocks where\n"
+    "the file system allows, else a copy: as much room as those files take).\n"
+    "The copies of the last update stay until the next update or --undo.\n"
+    "\n"
+    "How the update ended is read from the updater's transcript (the file that\n"
+    "$ZEFA_TRANSCRIPT names, else one of its own): the box that ends the run.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the update completed\n"
+    "  1  the update failed (the error box; --undo puts back the files), or the\n"
+    "     updater ended before the update did\n"
+    "  2  bad arguments\n"
+    "  3  the medium or the prefix cannot be used (a MEDIUM that does not exist,\n"
+    "     is no folder or image, is truncated or holds a link; two disks with\n"
+    "     one label; no system.reg in DIR); nothing was changed; for --undo,\n"
+    "     nothing to undo or a file that could not be put back\n"
+    "  4  the update was refused: the expansion kit is installed\n"
+    "  5  the game is not set up in this prefix\n"
+    "  6  you answered No: nothing was changed\n"
+    "  130  interrupted (Ctrl-C); the drive and the extracted files are removed\n";
+
+int Usage(const std::string& problem) {
+  std::cerr << "zefa-update: " << problem << "\n"
+            << "usage: zefa-update [--prefix DIR] MEDIUM...   (zefa-update --help tells more)\n";
+  return kUsage;
+}
+
+std::string DefaultPrefix() {
+  if (const char* p = std::getenv("WINEPREFIX"); p && *p) return p;
+  const char* home = std::getenv("HOME");
+  return std::string(home && *home ? home : "/") + "/.wine";
+}
+
+// The native Tavrix.bin beside this program.
+std::string UpdaterBeside() {
+  std::string own = posix::OwnHostPath();
+  return own.substr(0, own.find_last_of('/') + 1) + "Tavrix.bin";
+}
+
+// The host temporary directory, by the rules of GetTempPathA.
+std::string HostTemporary() {
+  char temporary[MAX_PATH];
+  DWORD length = GetTempPathA(sizeof temporary, temporary);
+  std::string host;
+  if (length == 0 || length >= sizeof temporary || !posix::HostPath(temporary, &host))
+    throw Failure("the temporary directory cannot be had (TMP, TEMP, TMPDIR)");
+  char real[PATH_MAX];
+  if (!realpath(host.c_str(), real)) throw mkmedium::SystemFailure("no temporary directory at", host, errno);
+  return real;
+}
+
+// The tool's own folder in the temporary directory, removed when it goes.
+class WorkFolder {
+ public:
+  WorkFolder() {
+    std::string pattern = HostTemporary() + "/zefa-update.XXXXXX";
+    if (!mkdtemp(&pattern[0])) throw mkmedium::SystemFailure("cannot create a folder in", HostTemporary(), errno);
+    path_ = pattern;
+  }
+  ~WorkFolder() { RemoveWorkTree(path_); }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// The installed files that the script names, as host paths, and the
+// installation folder; false when the updater will not find the installation
+// (it says so itself) or the script does not load.
+bool NamedFiles(std::string* install, std::vector<std::string>* files) {
+  try {
+    UpdateScript script;
+    script.Load("Orbane.fix");
+    UpdateJob job(&script);
+    std::string mapped;
+    char real[PATH_MAX];
+    if (!job.Locate() || !posix::HostPath(job.installDir, &mapped) || !realpath(mapped.c_str(), real)) return false;
+    // The installation as the host names it, not through the prefix's drive links.
+    *install = real;
+    UpdateScriptIterator entries(script);
+    while (const UpdateEntry* entry = entries.Next()) {
+      char source[MAX_PATH], destination[MAX_PATH];
+      if (entry->diskCount > 1)
+        entry->MakeDestinationPath(destination, job.installDir);
+      else
+        entry->MakePaths(source, destination, SourceDirectory, job.installDir);
+      std::string host;
+      if (posix::HostPath(destination, &host) && host.compare(0, mapped.size() + 1, mapped + "/") == 0)
+        files->push_back(*install + host.substr(mapped.size()));
+    }
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+std::string ReadFrom(const std::string& path, std::streamoff offset) {
+  std::ifstream in(path, std::ios::binary);
+  in.seekg(offset);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::streamoff SizeOf(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? st.st_size : 0;
+}
+
+int Update(const std::string& prefix, const std::vector<std::string>& media) {
+  mkmedium::CatchInterrupts();
+  // Output that nobody reads any more (a closed pipe) must not end the tool
+  // before it has removed its drive and its files.
+  signal(SIGPIPE, SIG_IGN);
+  RecoverKept(prefix);
+  WorkFolder work;
+  Medium medium = GatherMedium(media, work.path(), isatty(2));
+  mkmedium::CheckInterrupt();
+  std::string updater = UpdaterBeside();
+  if (access(updater.c_str(), X_OK) != 0) throw Failure(updater + ": the native updater is missing");
+
+  DriveLink drive(prefix, medium.start);
+  int first = 0;
+  for (const auto& [number, disk] : medium.disks)
+    if (disk.folder == medium.start && first == 0) first = number;
+  std::cout << "zefa-update: " << medium.disks.size() << " disk" << (medium.disks.size() == 1 ? "" : "s")
+            << " of the medium; disk " << first << " is in drive " << drive.letter() << ":\n";
+  std::cout.flush();
+  // The updater's source directory, as the launcher on that drive gives it.
+  std::string root = std::string(1, drive.letter()) + ":";
+  lstrcpyA(SourceDirectory, root.c_str());
+  std::string install;
+  std::vector<std::string> files;
+  bool kept = NamedFiles(&install, &files);
+  // Until the updater runs, the copies just kept are not the ones to undo.
+  struct DropUnlessRun {
+    const std::string& prefix;
+    bool armed;
+    ~DropUnlessRun() {
+      if (armed) DropKept(prefix);
+    }
+  } dropUnlessRun{prefix, kept};
+  if (kept) {
+    unsigned long long room = KeepFiles(prefix, install, files);
+    std::cout << "zefa-update: the installed files that the update names are kept in " << prefix << "/"
+              << kUndoFolder << " (" << (room + 1023) / 1024 << " KiB), for --undo\n";
+    std::cout.flush();
+  }
+
+  // The transcript says how the run ended: the one asked for, else our own.
+  std::string transcript = work.path() + "/transcript";
+  if (const char* given = std::getenv("ZEFA_TRANSCRIPT"); given && *given) transcript = given;
+  setenv("ZEFA_TRANSCRIPT", transcript.c_str(), 1);
+  std::streamoff before = SizeOf(transcript);
+
+  mkmedium::CheckInterrupt();  // Ctrl-C while the copies were made: the updater does not start
+  RunResult run = RunUpdater(updater, work.path(), medium, &drive, std::cout);
+  dropUnlessRun.armed = false;
+  Outcome outcome = ReadOutcome(ReadFrom(transcript, before));
+  bool unchanged = outcome == Outcome::kDeclined || outcome == Outcome::kNotSetUp || outcome == Outcome::kRefused;
+  if (kept) unchanged ? DropKept(prefix) : CommitKept(prefix);
+
+  std::string undo = kept ? " `zefa-update --undo` puts back the files as they were before it." : "";
+  if (run.interrupted) {
+    std::cerr << "zefa-update: interrupted; the drive " << drive.letter() << ": and the extracted files are removed."
+              << (unchanged ? "" : undo) << "\n";
+    return kInterrupted;
+  }
+  if (!run.exited || (run.status != 0 && outcome == Outcome::kCompleted)) outcome = Outcome::kUnfinished;
+  switch (outcome) {
+    case Outcome::kCompleted:
+      std::cout << "zefa-update: the update is complete; `zefa-update --undo` would put back the files as they were.\n";
+      return kCompleted;
+    case Outcome::kFailed:
+      std::cerr << "zefa-update: the update failed." << undo << "\n";
+      return kFailed;
+    case Outcome::kNotSetUp:
+      std::cerr << "zefa-update: the game is not set up in the prefix " << prefix << "; nothing was changed.\n";
+      return kNotSetUp;
+    case Outcome::kRefused:
+      std::cerr << "zefa-update: the update was refused (the expansion kit is installed); nothing was changed.\n";
+      return kRefusedByKit;
+    case Outcome::kDeclined:
+      std::cerr << "zefa-update: you answered No; nothing was changed.\n";
+      return kDeclined;
+    case Outcome::kUnfinished:
+      break;
+  }
+  std::cerr << "zefa-update: the updater ended before the update did"
+            << (run.exited ? " (status " + std::to_string(run.status) + ")" : " (signal " + std::to_string(run.status) + ")")
+            << "." << undo << "\n";
+  return kFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string prefix;
+  bool undo = false, prefixGiven = false;
+  std::vector<std::string> media;
+  bool options = true;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (options && a == "--") {
+      options = false;
+    } else if (options && (a == "--help" || a == "-h")) {
+      std::cout << kHelp;
+      return kCompleted;
+    } else if (options && a == "--version") {
+      std::cout << kVersion;
+      return kCompleted;
+    } else if (options && a == "--undo") {
+      undo = true;
+    } else if (options && (a == "--prefix" || a.rfind("--prefix=", 0) == 0)) {
+      if (a == "--prefix" && i + 1 == argc) return Usage("--prefix needs a folder");
+      prefix = a == "--prefix" ? argv[++i] : a.substr(9);
+      prefixGiven = true;
+      if (prefix.empty()) return Usage("--prefix needs a folder");
+    } else if (options && a.size() > 1 && a[0] == '-') {
+      return Usage("unknown option " + a);
+    } else {
+      media.push_back(a);
+    }
+  }
+  if (undo && !media.empty()) return Usage("--undo takes no MEDIUM");
+  if (!undo && media.empty()) return Usage("no MEDIUM given");
+  if (!prefixGiven) prefix = DefaultPrefix();
+
+  // Before anything is read from the medium: the prefix must be one.
+  struct stat st;
+  if (stat((prefix + "/system.reg").c_str(), &st) != 0) {
+    std::cerr << "zefa-update: " << prefix
+              << (stat(prefix.c_str(), &st) == 0 ? " is not a Wine prefix (it has no system.reg)"
+                                                  : " does not exist (no Wine prefix there)")
+              << "; nothing was changed\n";
+    return kUnusable;
+  }
+  char real[PATH_MAX];
+  if (!realpath(prefix.c_str(), real)) return kUnusable;
+  prefix = real;
+  setenv("WINEPREFIX", prefix.c_str(), 1);
+
+  try {
+    if (undo) {
+      RecoverKept(prefix);
+      return Undo(prefix, std::cout) ? kCompleted : kUnusable;
+    }
+    return Update(prefix, media);
+  } catch (const Failure& f) {
+    std::cerr << "zefa-update: " << f.what() << "\n";
+    // mkmedium::CheckInterrupt's failure: a signal came before the updater ran.
+    return std::string(f.what()).rfind("interrupted;", 0) == 0 ? kInterrupted : kUnusable;
+  } catch (const std::bad_alloc&) {
+    std::cerr << "zefa-update: out of memory\n";
+    return kFailed;
+  }
+}
