@@ -49,6 +49,15 @@ installed() {
 source_of() {
   dpkg-query -W -f='${source:Package}' "$1" 2>/dev/null
 }
+versions() {
+  apt-cache madison "$1" | awk -F'|' '{ gsub(/ /, "", $2); print $2 }'
+}
+common_version() {
+  amd64=" $(versions "$1:amd64" | tr '\n' ' ') "
+  for v in $(versions "$1:i386"); do
+    case $amd64 in *" $v "*) echo "$v"; return ;; esac
+  done
+}
 install_i386() {
   pins=""
   sources=""  # "source=version" of each pinned amd64 package
@@ -62,13 +71,18 @@ install_i386() {
     new=""
     for p in $(sed -n 's/.*Depends: \([^ :(]*\):i386 .*but .*/\1/p' "$log" | sort -u); do
       case " $pins " in *" $p:i386="*) continue ;; esac
-      v=$(LC_ALL=C apt-cache policy "$p:i386" | sed -n 's/^ *Candidate: //p')
-      [ -n "$v" ] && [ "$v" != "(none)" ] || continue
-      new="$new $p:i386=$v"
-      # The amd64 twin, if it is installed, moves to the same version.
       if installed "$p:amd64"; then
-        new="$new $p:amd64=$v"
+        # The amd64 twin moves to the same version: the newest that the
+        # lists offer for both.
+        v=$(common_version "$p")
+        [ -n "$v" ] || continue
+        new="$new $p:i386=$v $p:amd64=$v"
         sources="$sources $(source_of "$p:amd64")=$v"
+      else
+        v=$(LC_ALL=C apt-cache policy "$p:i386" | sed -n 's/^ *Candidate: //p')
+        if [ -n "$v" ] && [ "$v" != "(none)" ]; then
+          new="$new $p:i386=$v"
+        fi
       fi
     done
     for r in $(sed -n '/^The following packages will be REMOVED:/,/^[^ ]/s/^  //p' "$log"); do
