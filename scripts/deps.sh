@@ -19,7 +19,7 @@ bench="$build libmspack-dev mscompress"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 apt_get() {
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 "$@"
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 "$@"
 }
 
 # The package lists. A mirror in the middle of a sync can fail one index
@@ -38,10 +38,10 @@ update() {
 # offer its amd64 version but not its i386 twin (the amd64 one came from a
 # list that is newer than the i386 one read), apt stops with "held broken
 # packages". Each such library, found in the dependencies a dry run reports
-# unmet, is pinned in both architectures to the version the lists offer for
-# i386, and so is every installed package of the same source that apt would
-# otherwise remove (a -dev package asks for its library's very version),
-# until the dry run passes. Nothing is removed; the pinned packages keep
+# unmet, is pinned in both architectures to the newest version the lists
+# offer for both, and so is every installed package of the same source that
+# apt would otherwise remove (a -dev package asks for its library's very
+# version), until the dry run passes. Nothing is removed; the pinned packages keep
 # their marks (automatically or manually installed).
 installed() {
   dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null | grep -q '^install ok installed$'
@@ -104,7 +104,7 @@ install_i386() {
     fi
     pins="$pins$new"
   done
-  [ -z "$pins" ] || echo "deps.sh: pinned to the versions the lists offer for i386:$pins"
+  [ -z "$pins" ] || echo "deps.sh: pinned, to versions the lists offer for both architectures:$pins"
   auto=$(apt-mark showauto)
   # shellcheck disable=SC2086
   apt_get install -y -qq --no-install-recommends --no-remove --allow-downgrades "$@" $pins >"$log" 2>&1 || {
