@@ -41,8 +41,8 @@ update() {
 # unmet, is pinned in both architectures to the newest version the lists
 # offer for both, and so is every installed package of the same source that
 # apt would otherwise remove (a -dev package asks for its library's very
-# version), until the dry run passes. Nothing is removed; the pinned packages keep
-# their marks (automatically or manually installed).
+# version), until the dry run passes. Nothing is removed; the pinned
+# packages keep their marks (automatically or manually installed).
 installed() {
   dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null | grep -q '^install ok installed$'
 }
