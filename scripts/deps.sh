@@ -58,10 +58,24 @@ common_version() {
     case $amd64 in *" $v "*) echo "$v"; return ;; esac
   done
 }
+pin_twins() {
+  v=$(common_version "$1")
+  [ -n "$v" ] || return 0
+  new="$new $1:i386=$v $1:amd64=$v"
+  sources="$sources $(source_of "$1:amd64")=$v"
+}
 install_i386() {
   pins=""
   sources=""  # "source=version" of each pinned amd64 package
   tries=0
+  # A package asked for whose amd64 twin stands at another version.
+  new=""
+  for p in "$@"; do
+    p=${p%:i386}
+    installed "$p:amd64" || continue
+    [ "$(dpkg-query -W -f='${Version}' "$p:amd64")" = "$(common_version "$p")" ] || pin_twins "$p"
+  done
+  pins=$new
   while :; do
     # shellcheck disable=SC2086
     if LC_ALL=C apt_get install --dry-run --no-install-recommends --no-remove --allow-downgrades \
@@ -69,15 +83,18 @@ install_i386() {
       break
     fi
     new=""
-    for p in $(sed -n 's/.*Depends: \([^ :(]*\):i386 .*but .*/\1/p' "$log" | sort -u); do
+    # An i386 package's dependency is named X:i386; an amd64 package's is
+    # named X, and counts where X:i386 is one of those asked for.
+    for p in $(sed -n 's/.*Depends: \([^ :(]*\)\(:i386\)\{0,1\} .*but .*/\1\2/p' "$log" | sort -u); do
+      case $p in
+        *:i386) p=${p%:i386} ;;
+        *) case " $* " in *" $p:i386 "*) ;; *) continue ;; esac ;;
+      esac
       case " $pins " in *" $p:i386="*) continue ;; esac
       if installed "$p:amd64"; then
         # The amd64 twin moves to the same version: the newest that the
         # lists offer for both.
-        v=$(common_version "$p")
-        [ -n "$v" ] || continue
-        new="$new $p:i386=$v $p:amd64=$v"
-        sources="$sources $(source_of "$p:amd64")=$v"
+        pin_twins "$p"
       else
         v=$(LC_ALL=C apt-cache policy "$p:i386" | sed -n 's/^ *Candidate: //p')
         if [ -n "$v" ] && [ "$v" != "(none)" ]; then
