@@ -1,9 +1,9 @@
 # make demo: builds the programs and runs a sample update in the terminal.
 # make test: installs what is missing, builds with the sanitizers, runs every
 # test and the fuzzers briefly, then builds for Windows (32 and 64 bits) and
-# runs the Windows tests under Wine. make bench: a Release build that measures
-# the file transfer and a whole update against their peers (not part of make
-# test).
+# runs the Windows tests under Wine, the 32-bit programs under the 32-bit
+# Wine. make bench: a Release build that measures the file transfer and a
+# whole update against their peers (not part of make test).
 BUILD ?= build
 JOBS ?= $(shell nproc)
 # The Windows programs go on floppies: they are built for size.
@@ -14,7 +14,7 @@ WINDOWS_BUILD_TYPE ?= MinSizeRel
 # a zip of the Windows programs that go on a medium.
 PREFIX ?= /usr/local
 
-.PHONY: all demo test unit fuzz bench windows win32 win64 install package deps clean
+.PHONY: all demo test unit fuzz bench windows host-tools win32 win64 install package deps clean
 
 all: test
 
@@ -41,25 +41,33 @@ fuzz:
 
 windows: win32 win64
 
-# The product's architecture: built, and checked to import only the system's
-# DLLs; its programs go on the medium. Nothing here runs 32-bit Windows code.
-win32:
-	sh scripts/deps.sh windows
-	cmake -S . -B $(BUILD)/win32 -G Ninja -DCMAKE_BUILD_TYPE=$(WINDOWS_BUILD_TYPE) \
-	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake
-	cmake --build $(BUILD)/win32 -j $(JOBS)
-	cd $(BUILD)/win32 && ctest --output-on-failure -j $(JOBS)
-
-# The same sources for 64-bit Windows, whose tests run under wine64 in a fresh
-# prefix with a virtual display (scripts/wine-session.sh). The end-to-end
-# media are made with the host's szdd and mkmedium, built in $(BUILD)/host.
-win64:
+# The media of the end-to-end scenarios under Wine are made with the host's
+# szdd and mkmedium, built in $(BUILD)/host.
+host-tools:
 	sh scripts/deps.sh windows
 	cmake -S . -B $(BUILD)/host -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEFA_TESTS=OFF
 	cmake --build $(BUILD)/host -j $(JOBS) --target szdd mkmedium
+
+# The product: the 32-bit programs, checked to import only the system's DLLs,
+# and every Windows test and end-to-end scenario (their media carry these
+# programs) under the 32-bit Wine in a 32-bit prefix, with a virtual display
+# (scripts/wine-session.sh).
+win32: host-tools
+	cmake -S . -B $(BUILD)/win32 -G Ninja -DCMAKE_BUILD_TYPE=$(WINDOWS_BUILD_TYPE) \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake -DZEFA_HOST_TOOLS=$(CURDIR)/$(BUILD)/host
+	cmake --build $(BUILD)/win32 -j $(JOBS)
+	sh scripts/wine-session.sh $(BUILD)/win32/wine.env \
+	  ctest --test-dir $(BUILD)/win32 --output-on-failure -j $(JOBS)
+
+# The same sources for 64-bit Windows under wine64 in a 64-bit prefix: its
+# unit tests, and of the scenarios only those where a 64-bit Windows differs
+# for the programs (the registry's two views: the keys are read in the view
+# of 32-bit programs).
+WIN64_SCENARIOS = complete_update;expansion_kit_update
+win64: host-tools
 	cmake -S . -B $(BUILD)/win64 -G Ninja -DCMAKE_BUILD_TYPE=$(WINDOWS_BUILD_TYPE) \
-	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake -DZEFA_MEDIUM_PROGRAMS=$(CURDIR)/$(BUILD)/win32 \
-	  -DZEFA_HOST_TOOLS=$(CURDIR)/$(BUILD)/host
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake -DZEFA_HOST_TOOLS=$(CURDIR)/$(BUILD)/host \
+	  "-DZEFA_E2E_SCENARIOS=$(WIN64_SCENARIOS)"
 	cmake --build $(BUILD)/win64 -j $(JOBS)
 	sh scripts/wine-session.sh $(BUILD)/win64/wine.env \
 	  ctest --test-dir $(BUILD)/win64 --output-on-failure -j $(JOBS)

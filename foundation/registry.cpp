@@ -5,10 +5,16 @@
 namespace {
 
 // The games are 32-bit programs and registered themselves in the 32-bit view
-// of the registry. A 32-bit build sees that view by itself; the flag makes a
-// 64-bit build see the same keys (HKLM\SOFTWARE\Wow6432Node on 64-bit Windows)
-// instead of the 64-bit ones.
+// of the registry. A 32-bit program sees that view by itself and names none:
+// Windows 2000 and NT 4.0 know no view flags, take them for access rights no
+// key grants, and refuse the open (access denied); Windows 9x ignores the
+// access asked for altogether. Only a 64-bit build asks for the 32-bit view
+// (HKLM\SOFTWARE\Wow6432Node on 64-bit Windows) instead of the 64-bit keys.
+#ifdef _WIN64
 constexpr REGSAM kAccess = KEY_READ | KEY_WOW64_32KEY;
+#else
+constexpr REGSAM kAccess = KEY_READ;
+#endif
 
 }  // namespace
 

@@ -7,14 +7,14 @@ build="cmake ninja-build g++ make locales python3"
 # zefa-update's end-to-end tests make their prefixes with wineboot.
 test="$build libgtest-dev googletest clang libclang-rt-14-dev libmspack-dev mscompress mtools xorriso wine wine64"
 # The Windows build: MinGW-w64 for both architectures, GoogleTest's sources,
-# and Wine to run the tests. Only the 64-bit Wine: the kernel here runs no
-# 32-bit programs, so wine32 would be of no use. Xvfb gives Wine a display,
-# ImageMagick takes pictures of it, the IPA font draws the Japanese texts.
-# The X libraries are those Wine's display driver loads if it finds them
-# (Wine only recommends them, and recommends are not installed here).
+# and Wine to run the tests: wine32 (i386) runs the product, the 32-bit
+# programs, wine64 their 64-bit twins. Xvfb gives Wine a display, ImageMagick
+# takes pictures of it, the IPA font draws the Japanese texts. The X libraries
+# are those Wine's display driver loads if it finds them (Wine only
+# recommends them, and recommends are not installed here), for each Wine.
+xlibs="libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3"
 windows="$build googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xauth
-  imagemagick fonts-ipafont-gothic
-  libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3"
+  imagemagick fonts-ipafont-gothic $xlibs wine32:i386 $(for p in $xlibs; do printf '%s:i386 ' "$p"; done)"
 bench="$build libmspack-dev mscompress 7zip"
 # make package: dpkg-shlibdeps names the Debian package's libraries; the
 # medium's programs are built for 32-bit Windows.
@@ -22,19 +22,157 @@ package="$build dpkg-dev g++-mingw-w64-i686"
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
+apt_get() {
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 "$@"
+}
+
+# The package lists. A mirror in the middle of a sync can fail one index
+# (apt-get update then exits 100 having read the others): one more try, and
+# then the lists that were read, or the old ones, serve.
+update() {
+  apt_get update -qq || {
+    echo "deps.sh: apt-get update failed; once more in 10 s"
+    sleep 10
+    apt_get update -qq || echo "deps.sh: apt-get update failed again; going on with the lists as they are"
+  }
+}
+
+# Installs the i386 packages given. A library installed for amd64 and needed
+# for i386 too must have one version in both architectures; when the lists
+# offer its amd64 version but not its i386 twin (the amd64 one came from a
+# list that is newer than the i386 one read), apt stops with "held broken
+# packages". Each such library, found in the dependencies a dry run reports
+# unmet, is pinned in both architectures to the newest version the lists
+# offer for both, and so is every installed package of the same source that
+# apt would otherwise remove (a -dev package asks for its library's very
+# version), until the dry run passes. Nothing is removed; the pinned
+# packages keep their marks (automatically or manually installed).
+installed() {
+  dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null | grep -q '^install ok installed$'
+}
+source_of() {
+  dpkg-query -W -f='${source:Package}' "$1" 2>/dev/null
+}
+versions() {
+  apt-cache madison "$1" | awk -F'|' '{ gsub(/ /, "", $2); print $2 }'
+}
+common_version() {
+  amd64=" $(versions "$1:amd64" | tr '\n' ' ') "
+  for v in $(versions "$1:i386"); do
+    case $amd64 in *" $v "*) echo "$v"; return ;; esac
+  done
+}
+pin_twins() {
+  v=$(common_version "$1")
+  [ -n "$v" ] || return 0
+  new="$new $1:i386=$v $1:amd64=$v"
+  sources="$sources $(source_of "$1:amd64")=$v"
+}
+install_i386() {
+  pins=""
+  sources=""  # "source=version" of each pinned amd64 package
+  tries=0
+  # A package asked for whose amd64 twin stands at another version.
+  new=""
+  for p in "$@"; do
+    p=${p%:i386}
+    installed "$p:amd64" || continue
+    [ "$(dpkg-query -W -f='${Version}' "$p:amd64")" = "$(common_version "$p")" ] || pin_twins "$p"
+  done
+  pins=$new
+  while :; do
+    # shellcheck disable=SC2086
+    if LC_ALL=C apt_get install --dry-run --no-install-recommends --no-remove --allow-downgrades \
+         "$@" $pins >"$log" 2>&1; then
+      break
+    fi
+    new=""
+    # An i386 package's dependency is named X:i386; an amd64 package's is
+    # named X, and counts where X:i386 is one of those asked for.
+    for p in $(sed -n 's/.*Depends: \([^ :(]*\)\(:i386\)\{0,1\} .*but .*/\1\2/p' "$log" | sort -u); do
+      case $p in
+        *:i386) p=${p%:i386} ;;
+        *) case " $* " in *" $p:i386 "*) ;; *) continue ;; esac ;;
+      esac
+      case " $pins " in *" $p:i386="*) continue ;; esac
+      if installed "$p:amd64"; then
+        # The amd64 twin moves to the same version: the newest that the
+        # lists offer for both.
+        pin_twins "$p"
+      else
+        v=$(LC_ALL=C apt-cache policy "$p:i386" | sed -n 's/^ *Candidate: //p')
+        if [ -n "$v" ] && [ "$v" != "(none)" ]; then
+          new="$new $p:i386=$v"
+        fi
+      fi
+    done
+    for r in $(sed -n '/^The following packages will be REMOVED:/,/^[^ ]/s/^  //p' "$log"); do
+      r=${r%:amd64}
+      case " $pins$new " in *" $r:amd64="*) continue ;; esac
+      s=$(source_of "$r:amd64")
+      for sv in $sources; do
+        if [ "${sv%%=*}" = "$s" ]; then
+          new="$new $r:amd64=${sv#*=}"
+          break
+        fi
+      done
+    done
+    tries=$((tries + 1))
+    if [ -z "$new" ] || [ "$tries" -gt 20 ]; then
+      echo "deps.sh: apt cannot install $* from these lists (pins:${pins:- none}):" >&2
+      cat "$log" >&2
+      exit 1
+    fi
+    pins="$pins$new"
+  done
+  [ -z "$pins" ] || echo "deps.sh: pinned, to versions the lists offer for both architectures:$pins"
+  auto=$(apt-mark showauto)
+  # shellcheck disable=SC2086
+  apt_get install -y -qq --no-install-recommends --no-remove --allow-downgrades "$@" $pins >"$log" 2>&1 || {
+    cat "$log" >&2
+    exit 1
+  }
+  # A pinned i386 library is there for wine32 alone.
+  for pin in $pins; do
+    p=${pin%%=*}
+    case " $* " in *" $p "*) continue ;; esac
+    case $p in
+      *:i386) $sudo apt-mark auto "$p" >/dev/null ;;
+      *) if echo "$auto" | grep -qx "${p%:amd64}"; then $sudo apt-mark auto "$p" >/dev/null; fi ;;
+    esac
+  done
+  apt_get check -qq >"$log" 2>&1 || {
+    echo "deps.sh: apt reports broken packages after the installation:" >&2
+    cat "$log" >&2
+    exit 1
+  }
+}
 
 eval "pkgs=\${$1}"
 missing=""
+missing_i386=""
 for p in $pkgs; do
-  dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' ||
-    missing="$missing $p"
+  if ! dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+    case $p in
+      *:i386) missing_i386="$missing_i386 $p" ;;
+      *) missing="$missing $p" ;;
+    esac
+  fi
 done
-if [ -n "$missing" ]; then
-  echo "installing:$missing"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq -o DPkg::Lock::Timeout=900
+if [ -n "$missing$missing_i386" ]; then
+  echo "installing:$missing$missing_i386"
+  log=$(mktemp "${TMPDIR:-/tmp}/zefa-deps-XXXXXX")
+  trap 'rm -f "$log"' EXIT
+  if [ -n "$missing_i386" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
+  update
+  if [ -n "$missing" ]; then
+    # shellcheck disable=SC2086
+    apt_get install -y -qq --no-install-recommends $missing >/dev/null
+  fi
   # shellcheck disable=SC2086
-  $sudo apt-get install -y -qq -o DPkg::Lock::Timeout=900 --no-install-recommends $missing >/dev/null
+  [ -z "$missing_i386" ] || install_i386 $missing_i386
 fi
 
 # Wine's ANSI code page follows LANG: ja_JP.UTF-8 makes it 932. Generate that

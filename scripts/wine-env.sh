@@ -2,7 +2,7 @@
 # wine.env (written by cmake/Wine.cmake): the settings of every Wine process
 # of that tree's tests.
 . "$env_file"
-export WINEPREFIX WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all}"
+export WINEPREFIX WINEARCH WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installers: they would ask to download.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # The ANSI code page follows the locale: 932 under ja_JP.UTF-8.

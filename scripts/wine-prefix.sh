@@ -36,16 +36,16 @@ if [ -n "$wine_as" ] && ! $wine_as true 2>>"$log"; then
   fail "root runs Wine in a user namespace (unshare --user), which this system refuses"
 fi
 
-as_wine_user "$ZEFA_WINE64" wineboot --init </dev/null >>"$log" 2>&1 || fail "wineboot failed"
+as_wine_user "$ZEFA_WINE" wineboot --init </dev/null >>"$log" 2>&1 || fail "wineboot failed"
 
 # regedit reads a .reg file of version 5.00 as Unicode only in UTF-16LE with
 # a BOM; it skips a UTF-8 file with a BOM and reads one without as CP932.
 reg="$WINEPREFIX/zefa-prefix.reg"
 { printf '\377\376'; sed 's/\r*$/\r/' "$ZEFA_PREFIX_REG" | iconv -f UTF-8 -t UTF-16LE; } >"$reg"
-as_wine_user "$ZEFA_WINE64" regedit /S "$reg" </dev/null >>"$log" 2>&1 || fail "regedit failed"
+as_wine_user "$ZEFA_WINE" regedit /S "$reg" </dev/null >>"$log" 2>&1 || fail "regedit failed"
 # Check that it took: a file regedit did not understand is skipped in silence.
 query="$WINEPREFIX/zefa-query.txt"
-as_wine_user "$ZEFA_WINE64" reg query 'HKCU\Software\Wine\X11 Driver' /v Managed \
+as_wine_user "$ZEFA_WINE" reg query 'HKCU\Software\Wine\X11 Driver' /v Managed \
   </dev/null >"$query" 2>>"$log" || fail "the X11 Driver settings are missing"
 grep -q 'Managed.*REG_SZ.*N' "$query" || fail "Managed is not N"
 # Stopping the server writes the registry to the prefix's files (at once,

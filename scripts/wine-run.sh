@@ -1,5 +1,5 @@
 #!/bin/sh
-# Runs one Windows program of the build under wine64, as ctest's emulator
+# Runs one Windows program of the build under the tree's Wine, as ctest's emulator
 # (CROSSCOMPILING_EMULATOR, see cmake/Wine.cmake).
 # Usage: wine-run.sh BUILD/wine.env PROGRAM.exe [ARGUMENT...]
 #
@@ -17,7 +17,7 @@ shift
 out=$(mktemp -d "${TMPDIR:-/tmp}/zefa-wine-XXXXXX")
 trap 'rm -rf "$out"' EXIT
 status=0
-as_wine_user "$ZEFA_WINE64" "$@" </dev/null >"$out/stdout" 2>"$out/stderr" || status=$?
+as_wine_user "$ZEFA_WINE" "$@" </dev/null >"$out/stdout" 2>"$out/stderr" || status=$?
 cat "$out/stdout"
 cat "$out/stderr" >&2
 exit "$status"

@@ -51,14 +51,16 @@ WINE_SYSTEM_TEXTS = {
 WINDOWS_9X = ("win95", "win98", "winme")
 
 
-def view32(root: str, key: str, windows_version) -> str:
-    """Where a 32-bit program's view of HKLM\\SOFTWARE lies for regedit, a 64-bit program.
+def view32(root: str, key: str, windows_version, wine_arch: str) -> str:
+    """Where a 32-bit program's view of HKLM\\SOFTWARE lies for regedit.
 
-    Wine playing Windows 9x drops the access flags of RegOpenKeyEx, the view
-    flag with them, as Windows 9x had no views: the keys of such a scenario go
-    where the 64-bit test build then reads them, the one registry 9x had.
+    A 32-bit prefix has one registry, as 32-bit Windows. In a 64-bit one
+    regedit is a 64-bit program; but Wine playing Windows 9x drops the access
+    flags of RegOpenKeyEx, the view flag with them, as Windows 9x had no
+    views: the keys of such a scenario go where the 64-bit test build then
+    reads them, the one registry 9x had.
     """
-    if windows_version in WINDOWS_9X:
+    if wine_arch == "win32" or windows_version in WINDOWS_9X:
         return key
     if root == HKLM and key.upper().startswith("SOFTWARE\\"):
         return "SOFTWARE\\Wow6432Node\\" + key[len("SOFTWARE\\"):]
@@ -77,7 +79,9 @@ class WineBackend(Machine):
                          os.environ.get("ZEFA_SZDD", ""), os.environ.get("ZEFA_MKMEDIUM", ""), work_dir, timeout)
         self.robot = os.path.join(bin_dir, "tests", "wine", "robot.exe")
         self.env_file = os.environ.get("ZEFA_WINE_ENV", os.path.join(bin_dir, "wine.env"))
-        self.prefix = read_env(self.env_file)["WINEPREFIX"]
+        env = read_env(self.env_file)
+        self.prefix = env["WINEPREFIX"]
+        self.wine_arch = env.get("WINEARCH", "win64")
         self.pictures = os.environ.get("ZEFA_PICTURES") == os.path.basename(work_dir)
         self.keep_removals = False  # leave the registered deletions for the next start
 
@@ -130,7 +134,7 @@ class WineBackend(Machine):
         written = []
         values: Dict[str, List[str]] = {}
         for root, key, name, value in s.registry:
-            full = root + "\\" + view32(root, key, s.windows_version)
+            full = root + "\\" + view32(root, key, s.windows_version, self.wine_arch)
             if full not in written:
                 written.append(full)
             entry = ("@" if name == "" else '"%s"' % reg_text(name)) + "="

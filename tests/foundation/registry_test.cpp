@@ -161,4 +161,62 @@ TEST_F(RegistryTest, AKeyWhoseOpenIsRefusedIsNamedAndLeavesNothingToClose) {
 }
 #endif
 
+#ifdef _WIN32
+}  // namespace
+
+// The access the reader asks RegOpenKeyExA for, caught in this program's own
+// import of the call, the one the reader's code calls through.
+#ifdef _WIN64
+extern "C" void* open_import asm("__imp_RegOpenKeyExA");
+#else
+extern "C" void* open_import asm("__imp__RegOpenKeyExA@20");
+#endif
+
+namespace {
+using OpenCall = LSTATUS(WINAPI*)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
+OpenCall system_open;
+REGSAM asked;
+
+LSTATUS WINAPI RecordingOpen(HKEY root, LPCSTR subKey, DWORD options, REGSAM access, PHKEY out) {
+  asked = access;
+  return system_open(root, subKey, options, access, out);
+}
+
+class ImportedOpen {
+ public:
+  ImportedOpen() { system_open = reinterpret_cast<OpenCall>(Swap(reinterpret_cast<void*>(&RecordingOpen))); }
+  ~ImportedOpen() { Swap(reinterpret_cast<void*>(system_open)); }
+
+ private:
+  static void* Swap(void* call) {
+    DWORD protection;
+    VirtualProtect(&open_import, sizeof open_import, PAGE_READWRITE, &protection);
+    void* old = open_import;
+    open_import = call;
+    VirtualProtect(&open_import, sizeof open_import, protection, &protection);
+    return old;
+  }
+};
+
+// The games registered themselves as 32-bit programs. A 32-bit program sees
+// their keys by itself and must not name a view: Windows 2000 and NT 4.0 know
+// no such flag and refuse the open (access denied). A 64-bit build must ask
+// for the 32-bit view, or it reads the 64-bit keys.
+TEST_F(RegistryTest, OnlyA64BitProgramAsksForThe32BitView) {
+  reg.SetDword(HKEY_LOCAL_MACHINE, kKey, "Value", 1);
+  asked = 0;
+  {
+    ImportedOpen recording;
+    Registry reader(HKEY_LOCAL_MACHINE);
+    reader.Open(kKey);
+  }
+  ASSERT_NE(asked, 0u) << "the reader did not call RegOpenKeyExA";
+#ifdef _WIN64
+  EXPECT_EQ(asked, static_cast<REGSAM>(KEY_READ | KEY_WOW64_32KEY));
+#else
+  EXPECT_EQ(asked, static_cast<REGSAM>(KEY_READ));
+#endif
+}
+#endif
+
 }  // namespace

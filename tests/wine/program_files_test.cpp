@@ -1,8 +1,7 @@
 // What the two programs carry, read through the Windows loader itself: one
 // manifest of our own, the dialogs with their texts as a Japanese Windows shows
-// them, the icons and the version block. Run for the programs of this build
-// and, when the build was told where (ZEFA_MEDIUM_PROGRAMS), for the 32-bit
-// programs that go on the medium.
+// them, the icons and the version block. Run for the programs of this build;
+// those of the 32-bit build are the ones that go on the medium.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,19 +1,23 @@
 #!/usr/bin/env python3
 """The restart-time deletion on the real platform, carried out.
 
-Runs one end-to-end scenario under Wine and leaves the deletion it registered
-in place; stops the wine server, which writes the registry to the prefix's
-system.reg, and reads PendingFileRenameOperations there; then starts Wine
-anew, which is Windows' restart for the prefix, and checks that the updater's
-temporary copy is gone.
+Runs one end-to-end scenario under Wine playing the Windows version given,
+and leaves the deletion it registered in place; stops the wine server, which
+writes the registry to the prefix's system.reg, and reads what the updater
+wrote for the next start: on the 9x family WININIT.INI in the Windows
+folder, with NUL= the updater's temporary copy in its [rename] section, and
+nothing in PendingFileRenameOperations; on the NT family that value, and no
+WININIT.INI. Then starts Wine anew, which is Windows' restart for the
+prefix, and checks that the copy is gone.
 
-    restart_removal.py --bin-dir BUILD --work DIR
+    restart_removal.py --bin-dir BUILD --work DIR --windows win98|nt40|win2k|winxp|win10
 
 Run inside the build tree's Wine session (scripts/wine-session.sh) and alone:
 it stops the session's wine server, and starts it again before it ends.
 """
 
 import argparse
+import dataclasses
 import os
 import re
 import subprocess
@@ -69,28 +73,61 @@ def pending_in_system_reg(prefix: str):
     return data.decode("utf-16-le").split("\0")
 
 
+def wininit_sections(windows: str):
+    """WININIT.INI in the Windows folder as {section: [(name, value)]}, or None."""
+    names = [n for n in os.listdir(windows) if n.lower() == "wininit.ini"]
+    if not names:
+        return None
+    with open(os.path.join(windows, names[0]), "rb") as f:
+        text = f.read().decode("cp932", errors="replace")
+    sections, current = {}, None
+    for line in text.splitlines():
+        line = line.strip()
+        if line.startswith("[") and line.endswith("]"):
+            current = sections.setdefault(line[1:-1].lower(), [])
+        elif "=" in line and current is not None:
+            name, _, value = line.partition("=")
+            current.append((name.strip(), value.strip()))
+    return sections
+
+
 def main() -> int:
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin-dir", required=True)
     parser.add_argument("--work", required=True)
+    parser.add_argument("--windows", required=True, help="the prefix's Windows version, as winecfg names it")
     args = parser.parse_args()
+    nine_x = args.windows in wine_backend.WINDOWS_9X
 
-    scenario = next(s for s in scenarios.ALL if s.name == "complete_update")
-    backend = wine_backend.WineBackend(os.path.abspath(args.bin_dir), os.path.join(os.path.abspath(args.work),
-                                                                                  "restart_removal"))
+    base = next(s for s in scenarios.ALL if s.name == "complete_update")
+    copy_path = base.temp_dir + "\\Tavrix.bin"
+    scenario = dataclasses.replace(base, windows_version=args.windows,
+                                   removals=[("wininit " if nine_x else "restart ") + copy_path])
+    backend = wine_backend.WineBackend(os.path.abspath(args.bin_dir),
+                                       os.path.join(os.path.abspath(args.work), "restart_removal_" + args.windows))
     backend.keep_removals = True
     result = backend.run(scenario)
     problems = result.notes + harness.check(backend.expected(scenario), result)
-    copy = backend.host(scenario.temp_dir + "\\Tavrix.bin")
+    copy = backend.host(copy_path)
     if not os.path.exists(copy):
         problems.append("the updater's temporary copy is missing after the run")
 
     server(backend.env_file, "-k")
     server(backend.env_file, "-w")
     pending = pending_in_system_reg(backend.prefix)
-    want = ["\\??\\" + scenario.temp_dir + "\\Tavrix.bin", ""]
-    if pending is None or pending[:2] != want:
-        problems.append(f"system.reg holds PendingFileRenameOperations {pending!r}, expected {want!r} first")
+    wininit = wininit_sections(backend.host("C:\\windows"))
+    if nine_x:
+        want = {"rename": [("NUL", copy_path)]}
+        if wininit != want:
+            problems.append(f"WININIT.INI holds {wininit!r}, expected {want!r}")
+        if pending and any(name.lower().endswith("\\tavrix.bin") for name in pending):
+            problems.append(f"PendingFileRenameOperations holds {pending!r}: Windows 9x has no MoveFileEx")
+    else:
+        want = ["\\??\\" + copy_path, ""]
+        if pending is None or pending[:2] != want:
+            problems.append(f"system.reg holds PendingFileRenameOperations {pending!r}, expected {want!r} first")
+        if wininit is not None:
+            problems.append(f"WININIT.INI was written ({wininit!r}): the NT family does not read it")
 
     # The next start of Wine is the next start of Windows.
     backend.wine("cmd", "/c", "exit", log=os.path.join(backend.work, "restart.log"))
@@ -106,7 +143,8 @@ def main() -> int:
     for p in problems:
         print("FAIL " + p)
     if not problems:
-        print("ok   the deletion was in system.reg and was carried out at the next start")
+        way = "WININIT.INI" if nine_x else "PendingFileRenameOperations"
+        print(f"ok   {args.windows}: the deletion was in {way} and was carried out at the next start")
     return 1 if problems else 0
 
 

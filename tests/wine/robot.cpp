@@ -137,7 +137,9 @@ class Programs {
     for (bool grew = true; grew;) {
       grew = false;
       for (const auto& p : all)
-        if (ours_.count(p.th32ParentProcessID) && ours_.insert(p.th32ProcessID).second) grew = true;
+        if (ours_.count(p.th32ParentProcessID) && !system_.count(p.th32ProcessID) &&
+            ours_.insert(p.th32ProcessID).second)
+          grew = true;
     }
     for (const auto& p : all)
       if (ours_.count(p.th32ProcessID) && !seen_.count(p.th32ProcessID)) Note(p.th32ProcessID);
@@ -163,20 +165,36 @@ class Programs {
 
  private:
   // A process just made may not tell its file yet: it is asked again on the
-  // next look.
+  // next look. One from the system folder is Wine's, not ours: the first
+  // window of a session starts Wine's desktop process (explorer.exe) as a
+  // child of the program that made it, and that process stays a while after
+  // the last window, the longer the busier the machine.
   void Note(DWORD pid) {
     HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (!h) return;
     wchar_t path[MAX_PATH];
     DWORD size = MAX_PATH;
     if (QueryFullProcessImageNameW(h, 0, path, &size)) {
-      files_ += std::wstring(path, size) + L"\n";
+      std::wstring file(path, size);
       seen_.insert(pid);
+      if (InSystemFolder(file)) {
+        system_.insert(pid);
+        ours_.erase(pid);
+      } else {
+        files_ += file + L"\n";
+      }
     }
     CloseHandle(h);
   }
 
-  std::set<DWORD> ours_, seen_;
+  static bool InSystemFolder(const std::wstring& file) {
+    wchar_t folder[MAX_PATH];
+    UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH || file.size() <= n || file[n] != L'\\') return false;
+    return CompareStringOrdinal(file.c_str(), (int)n, folder, (int)n, TRUE) == CSTR_EQUAL;
+  }
+
+  std::set<DWORD> ours_, seen_, system_;
   std::wstring files_;
 };
 
