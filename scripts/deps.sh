@@ -177,7 +177,8 @@ fi
 
 # Wine's ANSI code page follows LANG: ja_JP.UTF-8 makes it 932. Generate that
 # locale once, through locale.gen so that a later locale-gen keeps it.
-if [ "$1" = windows ] && ! locale -a 2>/dev/null | grep -qx 'ja_JP\.utf8'; then
+# zefa-update's tests in the test target run Wine too.
+if { [ "$1" = windows ] || [ "$1" = test ]; } && ! locale -a 2>/dev/null | grep -qx 'ja_JP\.utf8'; then
   echo "generating the locale ja_JP.UTF-8"
   if ! grep -q '^ja_JP\.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
     if grep -q '^# *ja_JP\.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
