@@ -73,10 +73,14 @@ DWORD CurrentDirectory(WindowsName* out) {
 DWORD Parse(const char* path, WindowsName* name) {
   auto p = reinterpret_cast<const unsigned char*>(path);
   if (IsSeparator(p[0]) && IsSeparator(p[1])) return ERROR_BAD_NETPATH;  // UNC and devices
-  WindowsName current;
-  bool haveCurrent = CurrentDirectory(&current) == ERROR_SUCCESS;
   const char* rest = path;
-  if (((p[0] | 0x20) >= 'a' && (p[0] | 0x20) <= 'z') && p[1] == ':') {
+  bool hasDrive = ((p[0] | 0x20) >= 'a' && (p[0] | 0x20) <= 'z') && p[1] == ':';
+  // Finding the current directory's Windows form looks at every drive: only
+  // a path that is not absolute needs it.
+  WindowsName current;
+  bool haveCurrent = false;
+  if (!hasDrive || !IsSeparator(path[2])) haveCurrent = CurrentDirectory(&current) == ERROR_SUCCESS;
+  if (hasDrive) {
     name->drive = static_cast<char>(p[0] | 0x20);
     rest = path + 2;
     // "X:name" is relative to the current directory when X is its drive.
@@ -131,6 +135,24 @@ bool FindEntry(const std::string& dir, const std::string& cp932Name, const std::
 }
 
 std::string DriveDir(char letter) { return PrefixDir() + "/dosdevices/" + letter + ":"; }
+
+// The letters that have an entry in the prefix's dosdevices folder, in
+// alphabetical order. One look at the folder spares resolving each of the 26
+// names, most of them missing, from the root down.
+std::vector<char> MappedLetters() {
+  bool mapped[26] = {};
+  if (DIR* d = sys.opendir((PrefixDir() + "/dosdevices").c_str())) {
+    while (struct dirent* e = sys.readdir(d)) {
+      const char* n = e->d_name;
+      if (n[0] >= 'a' && n[0] <= 'z' && n[1] == ':' && n[2] == 0) mapped[n[0] - 'a'] = true;
+    }
+    sys.closedir(d);
+  }
+  std::vector<char> letters;
+  for (int i = 0; i < 26; ++i)
+    if (mapped[i]) letters.push_back(static_cast<char>('a' + i));
+  return letters;
+}
 
 // realpath of a host path whose last components may not exist yet.
 std::string RealPath(const std::string& path) {
@@ -193,7 +215,7 @@ bool WindowsPath(const std::string& host, std::string* windows) {
 
   char drive = 0;
   size_t best = 0;
-  for (char letter = 'a'; letter <= 'z'; ++letter) {
+  for (char letter : MappedLetters()) {
     char buf[PATH_MAX];
     if (!sys.realpath(DriveDir(letter).c_str(), buf)) continue;
     std::string root = buf;
