@@ -154,6 +154,24 @@ std::vector<char> MappedLetters() {
   return letters;
 }
 
+// Whether a host name, written as cp932, reads back as the same name: a
+// backslash in it would split it in two, a character that Windows does not
+// allow makes the path unusable, a final period or blank is dropped, and a
+// character that CP932 holds only as a look-alike becomes another name.
+// Such a name has no Windows form, as written out it would lead elsewhere.
+bool KeepsItsName(const std::string& utf8, const std::string& cp932) {
+  if (!wintext::IsValidName(cp932) || cp932.back() == '.' || cp932.back() == ' ') return false;
+  for (size_t i = 0; i < cp932.size(); ++i) {
+    auto c = static_cast<unsigned char>(cp932[i]);
+    if (wintext::IsLeadByte(c) && i + 1 < cp932.size())
+      ++i;
+    else if (c == '\\')
+      return false;
+  }
+  std::string back;
+  return wintext::Cp932ToUtf8(cp932, &back) && back == utf8;
+}
+
 // realpath of a host path whose last components may not exist yet.
 std::string RealPath(const std::string& path) {
   char buf[PATH_MAX];
@@ -242,7 +260,7 @@ bool WindowsPath(const std::string& host, std::string* windows) {
   }
   std::string cp932;
   for (const auto& part : parts) {
-    if (!wintext::Utf8ToCp932(part, &cp932)) return false;
+    if (!wintext::Utf8ToCp932(part, &cp932) || !KeepsItsName(part, cp932)) return false;
     out += '\\';
     out += cp932;
   }
