@@ -7,7 +7,6 @@
 namespace {
 
 const char kCaption[] = "ゼファアップデート";
-const char kUpdaterFile[] = "Tavrix.bin";
 
 char launcherDirectory[MAX_PATH];
 char temporaryDirectory[MAX_PATH];
@@ -38,8 +37,8 @@ void ShowSystemError(const char* message, DWORD code) {
 INT_PTR CALLBACK PreparingDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  // Two paths, the quotes around the first, a blank and the terminator.
-  char ownPath[MAX_PATH], ownName[MAX_PATH], mediumCopy[MAX_PATH], temporaryCopy[MAX_PATH], commandLine[522];
+  char ownPath[MAX_PATH], ownName[MAX_PATH];
+  UpdaterStart start;
 
   // A path that does not fit is as unusable as none: a cut one would name
   // another file.
@@ -64,17 +63,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     ShowSystemError("ダイアログが表示できません。", GetLastError());
     return 0;
   }
-  JoinPath(mediumCopy, launcherDirectory, kUpdaterFile);
-  JoinPath(temporaryCopy, temporaryDirectory, kUpdaterFile);
-  if (lstrcmpiA(mediumCopy, temporaryCopy) != 0 && !CopyFileA(mediumCopy, temporaryCopy, FALSE)) {
+  PlanUpdaterStart(launcherDirectory, temporaryDirectory, &start);
+  if (lstrcmpiA(start.mediumCopy, start.temporaryCopy) != 0 && !CopyFileA(start.mediumCopy, start.temporaryCopy, FALSE)) {
     // The preparing window stays behind the box until the process ends.
     ShowSystemError("ゼファアップデート本体のコピーに失敗しました。", GetLastError());
     return 0;
   }
   DestroyWindow(preparing);
-  // The updater's own path is quoted, so that a temporary directory with a
-  // blank in it still leaves the medium path whole after the program name.
-  FormatText(commandLine, sizeof commandLine, "\"%s\" %s", temporaryCopy, mediumCopy);
-  if (WinExec(commandLine, SW_SHOWNORMAL) <= 31) ShowError("ゼファアップデート本体の起動に失敗しました。");
+  if (WinExec(start.commandLine, SW_SHOWNORMAL) <= 31) ShowError("ゼファアップデート本体の起動に失敗しました。");
   return 0;
 }

@@ -49,16 +49,21 @@ bool Update(HWND dialog, HWND progressBar) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   InstanceHandle = instance;
   InitCommonControls();
+  if (!TakeSourcePath(instance, commandLine)) return 0;
+  DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, ProgressDialogProc, 0);
+  return 0;
+}
+
+bool TakeSourcePath(HINSTANCE instance, const char* commandLine) {
   char ownPath[MAX_PATH];
   const char* sourcePath = commandLine;
   if (!sourcePath || !*sourcePath) {
-    if (!GetModuleFileNameA(instance, ownPath, sizeof ownPath)) return 0;
+    if (!GetModuleFileNameA(instance, ownPath, sizeof ownPath)) return false;
     sourcePath = ownPath;
   }
   char name[MAX_PATH];
   SplitPath(SourceDirectory, name, sourcePath);
-  DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, ProgressDialogProc, 0);
-  return 0;
+  return true;
 }
 
 INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
