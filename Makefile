@@ -2,13 +2,14 @@
 # make test: installs what is missing, builds with the sanitizers, runs every
 # test and the fuzzers briefly, then builds for Windows (32 and 64 bits) and
 # runs the Windows tests under Wine. make bench: a Release build that measures
-# the file transfer against its peers (not part of make test).
+# the file transfer against its peers (not part of make test). make fuzz-long:
+# a long fuzzing campaign that keeps what its corpus gained (tests/fuzz).
 BUILD ?= build
 JOBS ?= $(shell nproc)
 # The Windows programs go on floppies: they are built for size.
 WINDOWS_BUILD_TYPE ?= MinSizeRel
 
-.PHONY: all demo test unit fuzz bench windows win32 win64 deps clean
+.PHONY: all demo test unit fuzz fuzz-long bench windows win32 win64 deps clean
 
 all: test
 
@@ -32,6 +33,19 @@ fuzz:
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DZEFA_FUZZ=ON
 	cmake --build $(BUILD)/fuzz -j $(JOBS)
 	cd $(BUILD)/fuzz && ctest --output-on-failure
+
+# A long campaign (not part of make test): each fuzz target FUZZ_SECONDS on
+# its corpus, FUZZ_JOBS at a time; what adds coverage is merged into
+# tests/fuzz/corpus, to be committed. FUZZ_TARGETS picks some of them.
+FUZZ_SECONDS ?= 600
+FUZZ_JOBS ?= 1
+FUZZ_TARGETS ?=
+fuzz-long:
+	sh scripts/deps.sh test
+	cmake -S . -B $(BUILD)/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DZEFA_FUZZ=ON
+	cmake --build $(BUILD)/fuzz -j $(JOBS)
+	sh scripts/fuzz-long.sh $(BUILD)/fuzz $(FUZZ_SECONDS) $(FUZZ_JOBS) $(FUZZ_TARGETS)
 
 windows: win32 win64
 

@@ -12,14 +12,15 @@
 //           dword 1, text), 5 Windows 98, 6 no temporary folder, 7 the
 //           uninstall entry names the installation in other letter case
 //   labels  bit n: disk n (0 to 7) has no label file
-//   disk    the disk in the drive at the start, plus one (0: disk 1)
+//   disk    n: disk (n + 1) mod 8 is in the drive at the start
 //   then for each of the first 16 entries, for each piece (one for a single
 //   file): flags (bit 0 missing, 1 stored as it is even where the name asks
 //   for compression, 2-3 its time, 4 read-only, 5 a folder), a length and
 //   that many bytes of content; then for the installed file: flags (bit 0
 //   present, 1 read-only, 2 a folder, 3 newer), a length and its content;
 //   then one byte per box: bits 0-1 the answer (a button, else escape or
-//   close), bits 2-5 a disk to insert first, plus one (0: none).
+//   close), bits 2-5 n: first disk n - 1 goes in the drive (0: none; 9
+//   and up leave the drive empty).
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
