@@ -53,19 +53,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   WritePrefixFile("system.reg", data, size);
   WritePrefixFile("user.reg", data, size);
-  // Every open reads the whole file: a run looks at one key in one view, both
-  // chosen by the last byte, so that it opens three keys in all.
+  // Every open reads and parses the whole file, so a run takes one way,
+  // chosen by the last byte: the locator (two keys), or one of two keys in one
+  // of the two views. A change of that byte takes an input the other ways.
   uint8_t choice = size ? data[size - 1] : 0;
-  REGSAM view = choice & 1 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-  Query(HKEY_LOCAL_MACHINE, choice & 2 ? "Software\\Wow6432Node\\Shared\\Sub" : "Software\\Maker\\Game", view);
-
-  UpdateScript script;
-  script.registryName = DupString("Game");
-  script.kitValueName = DupString("Kit");
-  UpdateJob job(&script);
-  int located = job.Locate();
-  if (std::memchr(job.installDir, 0, sizeof job.installDir) == nullptr) __builtin_trap();
-  if ((located == 1 && job.refused != 0) || (located == 0 && job.installDir[0] != 0)) __builtin_trap();
+  if (choice & 4) {
+    UpdateScript script;
+    script.registryName = DupString("Game");
+    script.kitValueName = DupString("Kit");
+    UpdateJob job(&script);
+    int located = job.Locate();
+    if (std::memchr(job.installDir, 0, sizeof job.installDir) == nullptr) __builtin_trap();
+    if ((located == 1 && job.refused != 0) || (located == 0 && job.installDir[0] != 0)) __builtin_trap();
+  } else {
+    REGSAM view = choice & 1 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    Query(HKEY_LOCAL_MACHINE, choice & 2 ? "Software\\Wow6432Node\\Shared\\Sub" : "Software\\Maker\\Game", view);
+  }
   if (posix::OpenKeyCount() != 0) __builtin_trap();
   return 0;
 }
