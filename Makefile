@@ -3,7 +3,8 @@
 # test and the fuzzers briefly, then builds for Windows (32 and 64 bits) and
 # runs the Windows tests under Wine, the 32-bit programs under the 32-bit
 # Wine. make bench: a Release build that measures the file transfer and a
-# whole update against their peers (not part of make test).
+# whole update against their peers (not part of make test). make fuzz-long:
+# a long fuzzing campaign that keeps what its corpus gained (tests/fuzz).
 BUILD ?= build
 JOBS ?= $(shell nproc)
 # The Windows programs go on floppies: they are built for size.
@@ -14,7 +15,7 @@ WINDOWS_BUILD_TYPE ?= MinSizeRel
 # a zip of the Windows programs that go on a medium.
 PREFIX ?= /usr/local
 
-.PHONY: all demo test unit fuzz bench windows host-tools win32 win64 install package deps clean
+.PHONY: all demo test unit fuzz fuzz-long bench windows host-tools win32 win64 install package deps clean
 
 all: test
 
@@ -38,6 +39,19 @@ fuzz:
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DZEFA_FUZZ=ON
 	cmake --build $(BUILD)/fuzz -j $(JOBS)
 	cd $(BUILD)/fuzz && ctest --output-on-failure
+
+# A long campaign (not part of make test): each fuzz target FUZZ_SECONDS on
+# its corpus, FUZZ_JOBS at a time; what adds coverage is merged into
+# tests/fuzz/corpus, to be committed. FUZZ_TARGETS picks some of them.
+FUZZ_SECONDS ?= 600
+FUZZ_JOBS ?= 1
+FUZZ_TARGETS ?=
+fuzz-long:
+	sh scripts/deps.sh test
+	cmake -S . -B $(BUILD)/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DZEFA_FUZZ=ON
+	cmake --build $(BUILD)/fuzz -j $(JOBS)
+	sh scripts/fuzz-long.sh $(BUILD)/fuzz $(FUZZ_SECONDS) $(FUZZ_JOBS) $(FUZZ_TARGETS)
 
 windows: win32 win64
 

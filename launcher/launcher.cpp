@@ -7,13 +7,19 @@
 namespace {
 
 const char kCaption[] = "ゼファアップデート";
-const char kUpdaterFile[] = "Tavrix.bin";
 
 char launcherDirectory[MAX_PATH];
 char temporaryDirectory[MAX_PATH];
 char systemMessage[1024];
 
 void ShowError(const char* text) { MessageBoxA(nullptr, text, kCaption, MB_ICONERROR); }
+
+// Whether the updater's path in directory fits a path: a cut one would name
+// another file.
+bool HoldsUpdaterPath(const char* directory) {
+  char path[MAX_PATH];
+  return JoinPath(path, directory, kUpdaterFile);
+}
 
 }  // namespace
 
@@ -33,8 +39,8 @@ void ShowSystemError(const char* message, DWORD code) {
 INT_PTR CALLBACK PreparingDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  // Two paths, the quotes around the first, a blank and the terminator.
-  char ownPath[MAX_PATH], ownName[MAX_PATH], mediumCopy[MAX_PATH], temporaryCopy[MAX_PATH], commandLine[522];
+  char ownPath[MAX_PATH], ownName[MAX_PATH];
+  UpdaterStart start;
 
   // A path that does not fit is as unusable as none: a cut one would name
   // another file.
@@ -44,13 +50,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     return 0;
   }
   SplitPath(launcherDirectory, ownName, ownPath);
-  if (!JoinPath(mediumCopy, launcherDirectory, kUpdaterFile)) {
+  if (!HoldsUpdaterPath(launcherDirectory)) {
     ShowSystemError("モジュール名が取得できません。", ERROR_FILENAME_EXCED_RANGE);
     return 0;
   }
   length = GetTempPathA(sizeof temporaryDirectory, temporaryDirectory);
-  if (length == 0 || length >= sizeof temporaryDirectory ||
-      !JoinPath(temporaryCopy, temporaryDirectory, kUpdaterFile)) {
+  if (length == 0 || length >= sizeof temporaryDirectory || !HoldsUpdaterPath(temporaryDirectory)) {
     ShowSystemError("テンポラリディレクトリが取得できません。", length ? ERROR_FILENAME_EXCED_RANGE : GetLastError());
     return 0;
   }
@@ -60,18 +65,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     ShowSystemError("ダイアログが表示できません。", GetLastError());
     return 0;
   }
+  PlanUpdaterStart(launcherDirectory, temporaryDirectory, &start);
   // A copy from a CD is read-only, as CopyFileA carries the attribute over,
   // and could not be replaced at the next start without this.
-  if (lstrcmpiA(mediumCopy, temporaryCopy) != 0) SetFileAttributesA(temporaryCopy, FILE_ATTRIBUTE_NORMAL);
-  if (lstrcmpiA(mediumCopy, temporaryCopy) != 0 && !CopyFileA(mediumCopy, temporaryCopy, FALSE)) {
+  if (lstrcmpiA(start.mediumCopy, start.temporaryCopy) != 0) SetFileAttributesA(start.temporaryCopy, FILE_ATTRIBUTE_NORMAL);
+  if (lstrcmpiA(start.mediumCopy, start.temporaryCopy) != 0 && !CopyFileA(start.mediumCopy, start.temporaryCopy, FALSE)) {
     // The preparing window stays behind the box until the process ends.
     ShowSystemError("ゼファアップデート本体のコピーに失敗しました。", GetLastError());
     return 0;
   }
   DestroyWindow(preparing);
-  // The updater's own path is quoted, so that a temporary directory with a
-  // blank in it still leaves the medium path whole after the program name.
-  FormatText(commandLine, sizeof commandLine, "\"%s\" %s", temporaryCopy, mediumCopy);
-  if (WinExec(commandLine, SW_SHOWNORMAL) <= 31) ShowError("ゼファアップデート本体の起動に失敗しました。");
+  if (WinExec(start.commandLine, SW_SHOWNORMAL) <= 31) ShowError("ゼファアップデート本体の起動に失敗しました。");
   return 0;
 }

@@ -49,11 +49,17 @@ bool Update(HWND dialog, HWND progressBar) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   InstanceHandle = instance;
   InitCommonControls();
+  if (!TakeSourcePath(instance, commandLine)) return 0;
+  DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, ProgressDialogProc, 0);
+  return 0;
+}
+
+bool TakeSourcePath(HINSTANCE instance, const char* commandLine) {
   char ownPath[MAX_PATH];
   const char* sourcePath = commandLine;
   if (!sourcePath || !*sourcePath) {
     DWORD length = GetModuleFileNameA(instance, ownPath, sizeof ownPath);
-    if (length == 0 || length >= sizeof ownPath) return 0;
+    if (length == 0 || length >= sizeof ownPath) return false;
     sourcePath = ownPath;
   }
   char name[MAX_PATH];
@@ -61,8 +67,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   // which the script's name does not fit: the run fails opening the script,
   // naming the path as far as it fits, and reads nothing from elsewhere.
   SplitPath(SourceDirectory, name, sourcePath);
-  DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, ProgressDialogProc, 0);
-  return 0;
+  return true;
 }
 
 INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {

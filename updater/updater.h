@@ -7,6 +7,11 @@
 // Posted by the progress dialog to itself to start the run once it is up.
 constexpr UINT WM_APP_START = WM_USER + 100;
 
+// Sets the source directory: the directory of the path that the command line
+// holds (all of it), or of the updater's own path when the line is empty.
+// False when there is neither.
+bool TakeSourcePath(HINSTANCE instance, const char* commandLine);
+
 INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // One whole update, inside the progress dialog.

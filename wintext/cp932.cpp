@@ -7,26 +7,37 @@
 namespace wintext {
 namespace {
 
-bool Convert(const char* to, const char* from, std::string_view in, std::string* out) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == (iconv_t)-1) return false;
+bool Run(iconv_t cd, std::string_view in, std::string* out) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // a fresh start after a failed run
   out->clear();
   char* src = const_cast<char*>(in.data());
   size_t srcLeft = in.size();
   char chunk[256];
-  bool ok = true;
   while (srcLeft > 0) {
     char* dst = chunk;
     size_t dstLeft = sizeof chunk;
     size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
     out->append(chunk, dst - chunk);
-    if (r == (size_t)-1 && errno != E2BIG) {
-      ok = false;
-      break;
-    }
+    if (r == (size_t)-1 && errno != E2BIG) return false;
   }
+  return true;
+}
+
+bool Convert(const char* to, const char* from, std::string_view in, std::string* out) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == (iconv_t)-1) return false;
+  bool ok = Run(cd, in, out);
   iconv_close(cd);
   return ok;
+}
+
+// Opening a conversion costs more than most conversions do: the two that
+// every path and registry name goes through are opened once per thread.
+bool ConvertKept(bool toUtf8, std::string_view in, std::string* out) {
+  thread_local iconv_t kept[2] = {(iconv_t)-1, (iconv_t)-1};
+  iconv_t& cd = kept[toUtf8];
+  if (cd == (iconv_t)-1) cd = toUtf8 ? iconv_open("UTF-8", "CP932") : iconv_open("CP932", "UTF-8");
+  return cd != (iconv_t)-1 && Run(cd, in, out);
 }
 
 // One character of a CP932 string as a number, folded to upper case.
@@ -46,9 +57,9 @@ unsigned FoldedChar(const unsigned char*& p) {
 
 }  // namespace
 
-bool Cp932ToUtf8(std::string_view in, std::string* out) { return Convert("UTF-8", "CP932", in, out); }
+bool Cp932ToUtf8(std::string_view in, std::string* out) { return ConvertKept(true, in, out); }
 
-bool Utf8ToCp932(std::string_view in, std::string* out) { return Convert("CP932", "UTF-8", in, out); }
+bool Utf8ToCp932(std::string_view in, std::string* out) { return ConvertKept(false, in, out); }
 
 bool ConvertCp932(std::string_view in, const char* codeset, std::string* out, bool fromCp932) {
   return fromCp932 ? Convert(codeset, "CP932", in, out) : Convert("CP932", codeset, in, out);

@@ -142,6 +142,24 @@ TEST_F(PathMapping, AHostNameWithABackslashHasNoWindowsForm) {
   EXPECT_EQ(Windows(box.Host("表") + "/x"), box.Win("表\\x"));
 }
 
+// The launcher passes its own folder to the updater as a Windows path; a host
+// name that Windows would read otherwise must not lead to another folder.
+TEST_F(PathMapping, HostNamesThatWindowsReadsOtherwiseHaveNoWindowsForm) {
+  box.MakeDir("a");
+  box.MakeDir("a\\b");  // the folder that C:\a\b names
+  box.MakeDir("x");
+  std::string windows;
+  for (const char* name : {"a\\b", "a\"b", "a:b", "a*b", "a?b", "a<b", "a>b", "a|b", "a\nb", "x.", "x ", "x.."}) {
+    std::string host = box.Prefix() + "/drive_c/" + name;
+    ASSERT_EQ(mkdir(host.c_str(), 0755), 0) << name;
+    EXPECT_FALSE(posix::WindowsPath(host + "/Orbane", &windows)) << name << " gave " << windows;
+  }
+  // A backslash as the trail byte of a character is part of its name.
+  box.MakeDir("ソフト");
+  EXPECT_EQ(Windows(box.Host("ソフト") + "/Orbane"), "C:\\ソフト\\Orbane");
+  EXPECT_EQ(Windows(box.Host("x") + "/.a b"), "C:\\x\\.a b");
+}
+
 TEST_F(PathMapping, FilesAreReachedThroughJapaneseNames) {
   box.MakeDir("表示");
   std::string path = "C:\\表示\\ソ.txt";

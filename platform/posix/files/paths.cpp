@@ -204,6 +204,18 @@ bool FindEntry(const std::string& dir, const std::string& cp932Name, const std::
   return ok;
 }
 
+// Whether a host name, written as cp932, reads back as the same name: a
+// backslash in it would split it in two, a character that Windows does not
+// allow makes the path unusable, a final period or blank is dropped, and a
+// character that CP932 holds only as a look-alike becomes another name.
+// Such a name has no Windows form, as written out it would lead elsewhere.
+bool KeepsItsName(const std::string& utf8, const std::string& cp932) {
+  if (!wintext::IsValidName(cp932) || cp932.back() == '.' || cp932.back() == ' ') return false;
+  if (HasSingleByteBackslash(cp932)) return false;
+  std::string back;
+  return wintext::Cp932ToUtf8(cp932, &back) && back == utf8;
+}
+
 // realpath of a host path whose last components may not exist yet.
 std::string RealPath(const std::string& path) {
   char buf[PATH_MAX];
@@ -296,8 +308,7 @@ bool WindowsPath(const std::string& host, std::string* windows) {
   std::string cp932;
   for (const auto& part : parts) {
     if (!wintext::Utf8ToCp932(part, &cp932)) return false;
-    // A host name with a backslash would read as two Windows names.
-    if (HasSingleByteBackslash(cp932)) {
+    if (!KeepsItsName(part, cp932)) {
       SetLastError(ERROR_INVALID_NAME);
       return false;
     }
