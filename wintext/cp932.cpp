@@ -33,9 +33,21 @@ bool Convert(const char* to, const char* from, std::string_view in, std::string*
 
 // Opening a conversion costs more than most conversions do: the two that
 // every path and registry name goes through are opened once per thread.
+// They are closed when the thread ends.
+struct KeptConversions {
+  iconv_t cd[2] = {(iconv_t)-1, (iconv_t)-1};
+  KeptConversions() = default;
+  KeptConversions(const KeptConversions&) = delete;
+  KeptConversions& operator=(const KeptConversions&) = delete;
+  ~KeptConversions() {
+    for (iconv_t c : cd)
+      if (c != (iconv_t)-1) iconv_close(c);
+  }
+};
+
 bool ConvertKept(bool toUtf8, std::string_view in, std::string* out) {
-  thread_local iconv_t kept[2] = {(iconv_t)-1, (iconv_t)-1};
-  iconv_t& cd = kept[toUtf8];
+  thread_local KeptConversions kept;
+  iconv_t& cd = kept.cd[toUtf8];
   if (cd == (iconv_t)-1) cd = toUtf8 ? iconv_open("UTF-8", "CP932") : iconv_open("CP932", "UTF-8");
   return cd != (iconv_t)-1 && Run(cd, in, out);
 }
