@@ -6,7 +6,6 @@
 //
 // The input is the launcher's folder below Z:\, then optionally a zero byte
 // and the temporary folder below C:\host; '/' separates their components.
-#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,10 +25,6 @@
 #include "updater/updater.h"
 
 namespace {
-
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) { return remove(path); }
-
-void RemoveTree(const std::string& path) { nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS); }
 
 // Makes the folders of a relative host path below root; false when a
 // component cannot be made (".", "..", too long for the host).

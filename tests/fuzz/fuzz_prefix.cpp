@@ -39,10 +39,12 @@ const std::string& FuzzPrefix() {
     setenv("TMP", (made + "/drive_c/temp").c_str(), 1);
     return made;
   }();
-  static const bool removed = atexit([] { nftw(prefix.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS); }) == 0;
+  static const bool removed = atexit([] { RemoveTree(prefix); }) == 0;
   (void)removed;
   return prefix;
 }
+
+void RemoveTree(const std::string& path) { nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS); }
 
 void WriteFuzzFile(const char* name, const uint8_t* data, size_t size) {
   WriteFile(FuzzPrefix() + "/drive_c/" + name, data, size);

@@ -16,3 +16,7 @@ void WriteFuzzFile(const char* name, const uint8_t* data, size_t size);
 
 // Writes data to the file name in the fuzz prefix itself (system.reg, user.reg).
 void WritePrefixFile(const char* name, const uint8_t* data, size_t size);
+
+// Removes path and everything below it, read-only entries too, never
+// following a link.
+void RemoveTree(const std::string& path);

@@ -81,13 +81,6 @@ class Controls {
   size_t n_;
 };
 
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-  chmod(path, 0700);
-  return remove(path);
-}
-
-void RemoveTree(const std::string& path) { nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS); }
-
 void MakeDirs(const std::string& path) {
   for (size_t slash = prefix.size() + 1; (slash = path.find('/', slash)) != std::string::npos; ++slash)
     mkdir(path.substr(0, slash).c_str(), 0755);

@@ -316,18 +316,6 @@ class Builder {
     }
   }
 
-  // The first component of a stored name: the file itself in the root of a
-  // disk, or the folder there that holds it.
-  static std::string TopName(const std::string& stored) {
-    for (size_t i = 0; i < stored.size(); ++i) {
-      if (wintext::IsLeadByte(static_cast<unsigned char>(stored[i])) && i + 1 < stored.size())
-        ++i;
-      else if (stored[i] == '\\')
-        return stored.substr(0, i);
-    }
-    return stored;
-  }
-
   // A split file's pieces lie in the root of their disks, numbered after the
   // last component of its name: the updater copies them to the temporary
   // directory under the same names, and makes no folder there. The stem is

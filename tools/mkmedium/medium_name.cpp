@@ -104,6 +104,12 @@ std::string RootName(const std::string& stored) {
   return stored.substr(base);
 }
 
+std::string TopName(const std::string& stored) {
+  for (size_t i : CharStarts(stored))
+    if (stored[i] == '\\') return stored.substr(0, i);
+  return stored;
+}
+
 std::string NumberedName(const std::string& name, int k) {
   // The last '.' (below 0x40, never part of a double-byte character) that
   // does not begin the name.

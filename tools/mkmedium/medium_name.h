@@ -30,6 +30,10 @@ std::string PieceName(const std::string& stored, int piece);
 // no folder there.
 std::string RootName(const std::string& stored);
 
+// The first component of a stored name: the file itself in the root of a
+// disk, or the folder there that holds it.
+std::string TopName(const std::string& stored);
+
 // name (CP932, no folder) with "~k" before its extension, which keeps a final
 // '_': BIG.DA_ gives BIG~2.DA_, README._ gives README~2._, X gives X~2.
 std::string NumberedName(const std::string& name, int k);
