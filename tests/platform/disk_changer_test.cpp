@@ -126,6 +126,33 @@ TEST_F(DiskChanger, WithoutAChangerOrWhenItIsGoneALookupJustFails) {
   EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
 }
 
+TEST_F(DiskChanger, AChangerThatNeverAnswersFailsTheLookupInsteadOfHangingIt) {
+  std::string path = box.Prefix() + "/silent";
+  int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  path.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  // Takes the request and holds the connection without a word, for far
+  // longer than a changer may take, or until the lookup has given up.
+  std::atomic<bool> lookupDone{false}, gaveUpWaiting{false};
+  std::thread silent([&] {
+    int fd = accept(listener, nullptr, nullptr);
+    for (int i = 0; i < 300 && !lookupDone; ++i) usleep(100 * 1000);
+    gaveUpWaiting = !lookupDone;
+    if (fd >= 0) close(fd);
+  });
+  ScopedEnv env(posix::kDiskChangerVariable, "D:" + path);
+  SetLastError(0);
+  EXPECT_EQ(GetFileAttributesA("D:\\disk2.fix"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+  lookupDone = true;
+  silent.join();
+  close(listener);
+  EXPECT_FALSE(gaveUpWaiting) << "the lookup waited until the changer hung up";
+}
+
 TEST(DiskChangerNames, RootFileNameTakesOneNameAfterTheDrive) {
   std::string name;
   EXPECT_TRUE(posix::RootFileName("d:\\disk1.fix", 'D', &name));

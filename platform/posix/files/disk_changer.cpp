@@ -1,6 +1,7 @@
 #include "disk_changer.h"
 
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -12,6 +13,11 @@
 
 namespace posix {
 namespace {
+
+// A changer answers at once: changing a disk is a link put in place. One that
+// takes longer than this is stuck (stopped, or serving nothing), and the
+// lookup fails as without a changer instead of hanging the program.
+constexpr time_t kAnswerSeconds = 5;
 
 bool IsSeparator(unsigned char c) { return c == '\\' || c == '/'; }
 
@@ -69,6 +75,9 @@ bool AskDiskChanger(const char* windowsPath) {
   int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
   int saved = errno;
+  struct timeval limit = {kAnswerSeconds, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
   bool changed = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
                  WriteAll(fd, name + "\n") && ReadLine(fd) == "changed";
   ::close(fd);
