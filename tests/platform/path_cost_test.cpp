@@ -96,44 +96,38 @@ class PathCost : public ::testing::Test {
   std::string saved_;
 };
 
-TEST_F(PathCost, AnAbsolutePathResolvesNoDriveAndNoCurrentDirectory) {
-  box.MakeDir("Game");
-  box.MakeDir("Game\\Data");
-  box.Write("Game\\Data\\a.txt", "x");
-  ChangeDirectory(box.Host("Game"));
-  Counts few = Cost("C:\\Game\\Data\\a.txt");
-  EXPECT_EQ(few.getcwd, 0);
-  EXPECT_EQ(few.realpath, 0);
-  EXPECT_EQ(few.readlink, 0);
-  // The drive's folder, then one look-up for each of the three components.
-  EXPECT_EQ(few.Total(), 4);
-
-  AddManyDrives();
-  Counts many = Cost("C:\\Game\\Data\\a.txt");
-  EXPECT_EQ(many.Total(), few.Total());
-  // A name in another case costs one scan of its folder, still no drive.
-  Counts scanned = Cost("C:\\GAME\\Data\\a.txt");
-  EXPECT_EQ(scanned.opendir, 1);
-  EXPECT_EQ(scanned.readlink + scanned.realpath + scanned.getcwd, 0);
-}
-
-TEST_F(PathCost, ARelativePathCostsTheSameWhateverTheNumberOfDrives) {
+TEST_F(PathCost, APathCostsItsOwnComponentsWhateverTheNumberOfDrives) {
   box.MakeDir("Work");
+  box.MakeDir("Work\\Data");
   box.Write("Work\\a.txt", "x");
+  box.Write("Work\\Data\\a.txt", "x");
   ChangeDirectory(box.Host("Work"));
   Map("first.txt");  // the first relative path works the current directory out
-  Counts few = Cost("a.txt");
-  // The working directory, the link of its drive, the drive's folder, two
-  // names (a missing name would cost a scan of its folder, as anywhere).
-  EXPECT_EQ(few.getcwd, 1);
-  EXPECT_EQ(few.readlink, 1);
-  EXPECT_EQ(few.realpath, 0);
-  EXPECT_EQ(few.Total(), 5);
+  // An absolute path: the drive's folder, then one look-up for each of its
+  // three components; no drive and no current directory is resolved.
+  Counts absolute = Cost("C:\\Work\\Data\\a.txt");
+  EXPECT_EQ(absolute.getcwd, 0);
+  EXPECT_EQ(absolute.realpath, 0);
+  EXPECT_EQ(absolute.readlink, 0);
+  EXPECT_EQ(absolute.Total(), 4);
+  // A relative one: the working directory, the link of its drive, the drive's
+  // folder, two names (a missing name would cost a scan of its folder, as
+  // anywhere).
+  Counts relative = Cost("a.txt");
+  EXPECT_EQ(relative.getcwd, 1);
+  EXPECT_EQ(relative.readlink, 1);
+  EXPECT_EQ(relative.realpath, 0);
+  EXPECT_EQ(relative.Total(), 5);
 
   AddManyDrives();
-  EXPECT_EQ(Cost("a.txt").Total(), few.Total());
-  EXPECT_EQ(Cost("\\Work\\a.txt").Total(), few.Total());
-  EXPECT_EQ(Cost("C:a.txt").Total(), few.Total());
+  EXPECT_EQ(Cost("C:\\Work\\Data\\a.txt").Total(), absolute.Total());
+  EXPECT_EQ(Cost("a.txt").Total(), relative.Total());
+  EXPECT_EQ(Cost("\\Work\\a.txt").Total(), relative.Total());
+  EXPECT_EQ(Cost("C:a.txt").Total(), relative.Total());
+  // A name in another case costs one scan of its folder, still no drive.
+  Counts scanned = Cost("C:\\WORK\\Data\\a.txt");
+  EXPECT_EQ(scanned.opendir, 1);
+  EXPECT_EQ(scanned.readlink + scanned.realpath + scanned.getcwd, 0);
 }
 
 TEST_F(PathCost, WorkingTheCurrentDirectoryOutResolvesOnlyTheDrivesThatExist) {

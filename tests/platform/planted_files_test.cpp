@@ -31,11 +31,17 @@ class PlantedFiles : public ::testing::Test {
     box.Write("victim.conf", "precious");
     box.Write("Tavrix.bin", "the updater");
   }
-  // A link of the other user's at shared\name, to the victim.
-  void PlantLink(const std::string& name, uid_t owner = kOther) {
-    std::string at = box.Host("shared/" + name);
+  // A link of owner's at the sandbox path rel, to the victim.
+  void PlantLink(const std::string& rel, uid_t owner = kOther) {
+    std::string at = box.Host(rel);
     ASSERT_EQ(symlink(box.Host("victim.conf").c_str(), at.c_str()), 0);
     ASSERT_EQ(lchown(at.c_str(), owner, owner), 0);
+  }
+  // Copying the updater onto a link that is followed writes the victim.
+  void ExpectFollowed(const std::string& windows) {
+    EXPECT_TRUE(CopyFileA(box.Win("Tavrix.bin").c_str(), windows.c_str(), FALSE)) << windows;
+    EXPECT_EQ(box.Read("victim.conf"), "the updater") << windows;
+    box.Write("victim.conf", "precious");
   }
   std::string Shared(const std::string& name) { return box.Win("shared\\" + name); }
 
@@ -43,10 +49,10 @@ class PlantedFiles : public ::testing::Test {
 };
 
 TEST_F(PlantedFiles, AnotherUsersLinkInASharedFolderIsNotFollowed) {
-  PlantLink("Tavrix.bin");
+  PlantLink("shared/Tavrix.bin");
   EXPECT_FALSE(CopyFileA(box.Win("Tavrix.bin").c_str(), Shared("Tavrix.bin").c_str(), FALSE));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-  PlantLink("MOVIE.DA1");
+  PlantLink("shared/MOVIE.DA1");
   for (DWORD disposition : {CREATE_ALWAYS, OPEN_ALWAYS, OPEN_EXISTING, TRUNCATE_EXISTING}) {
     HANDLE h = CreateFileA(Shared("MOVIE.DA1").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, disposition,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -63,23 +69,34 @@ TEST_F(PlantedFiles, AnotherUsersLinkInASharedFolderIsNotFollowed) {
 }
 
 TEST_F(PlantedFiles, ALinkOfOneselfOrOfTheFoldersOwnerOrInAPrivateFolderIsFollowed) {
-  PlantLink("mine", geteuid());
-  EXPECT_TRUE(CopyFileA(box.Win("Tavrix.bin").c_str(), Shared("mine").c_str(), FALSE));
-  EXPECT_EQ(box.Read("victim.conf"), "the updater");
-  box.Write("victim.conf", "precious");
+  PlantLink("shared/mine", geteuid());
+  ExpectFollowed(Shared("mine"));
   box.MakeDir("theirs");
   chmod(box.Host("theirs").c_str(), 01777);
   chown(box.Host("theirs").c_str(), kOther, kOther);
-  std::string theirs = box.Host("theirs/link");
-  ASSERT_EQ(symlink(box.Host("victim.conf").c_str(), theirs.c_str()), 0);
-  ASSERT_EQ(lchown(theirs.c_str(), kOther, kOther), 0);
-  EXPECT_TRUE(CopyFileA(box.Win("Tavrix.bin").c_str(), box.Win("theirs\\link").c_str(), FALSE));
-  EXPECT_EQ(box.Read("victim.conf"), "the updater");
-  box.Write("victim.conf", "precious");
+  PlantLink("theirs/link");
+  ExpectFollowed(box.Win("theirs\\link"));
   chmod(box.Host("shared").c_str(), 0755);  // no longer open to others
-  PlantLink("private");
-  EXPECT_TRUE(CopyFileA(box.Win("Tavrix.bin").c_str(), Shared("private").c_str(), FALSE));
-  EXPECT_EQ(box.Read("victim.conf"), "the updater");
+  PlantLink("shared/private");
+  ExpectFollowed(Shared("private"));
+}
+
+// Nor is a link put in place of a file between the look at the name and its
+// opening: the look here still sees the file of one's own that was there.
+TEST_F(PlantedFiles, ALinkPutInPlaceAfterTheLookIsNotFollowed) {
+  PlantLink("shared/late");
+  SyscallFaults faults;
+  faults.sys().lstat = [](const char* path, struct stat* st) {
+    int result = posix::RealSyscalls().lstat(path, st);
+    if (result == 0 && S_ISLNK(st->st_mode)) st->st_mode = S_IFREG | 0644, st->st_uid = geteuid();
+    return result;
+  };
+  HANDLE h = CreateFileA(Shared("late").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  EXPECT_EQ(box.Read("victim.conf"), "precious");
 }
 
 TEST_F(PlantedFiles, AnotherUsersFileInASharedFolderIsReadButNotWritten) {

@@ -111,11 +111,16 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
   else
     oflags |= O_RDONLY;
   if (!exists) oflags |= O_CREAT | O_EXCL;
+  // What was no link when looked at must be none when opened: a link planted
+  // in between would be followed past the checks above.
+  if (exists && !link) oflags |= O_NOFOLLOW;
   mode_t mode = (flags & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
 
   int fd = sys.open(host.c_str(), oflags, mode);
   if (fd < 0) {
-    Fail(errno == ENOENT ? MissingFileError(host) : ErrorFromErrno(errno));
+    Fail(errno == ENOENT                            ? MissingFileError(host)
+         : errno == ELOOP && (oflags & O_NOFOLLOW) ? ERROR_ACCESS_DENIED
+                                                   : ErrorFromErrno(errno));
     return INVALID_HANDLE_VALUE;
   }
   OpenFile file;
