@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -95,6 +96,20 @@ DriveLink ReadDriveLink(char letter) {
     link.target.assign(buf, static_cast<size_t>(n));
   }
   return link;
+}
+
+// The drives that the prefix has an entry for, one bit a letter from a: on:
+// one look at dosdevices, however many drives there are.
+uint32_t DriveLetters() {
+  uint32_t letters = 0;
+  DIR* dir = sys.opendir((PrefixDir() + "/dosdevices").c_str());
+  if (!dir) return 0;
+  while (struct dirent* entry = sys.readdir(dir)) {
+    const char* name = entry->d_name;
+    if (name[0] >= 'a' && name[0] <= 'z' && name[1] == ':' && name[2] == 0) letters |= 1u << (name[0] - 'a');
+  }
+  sys.closedir(dir);
+  return letters;
 }
 
 // The current directory in its Windows form. Working it out from the host's
@@ -277,10 +292,9 @@ bool WindowsPath(const std::string& host, std::string* windows) {
 
   char drive = 0;
   size_t best = 0;
+  uint32_t letters = DriveLetters();
   for (char letter = 'a'; letter <= 'z'; ++letter) {
-    // Most letters have no entry: reading the link tells without resolving a path.
-    DriveLink link = ReadDriveLink(letter);
-    if (link.error != 0 && link.error != EINVAL) continue;
+    if (!(letters & 1u << (letter - 'a'))) continue;
     char buf[PATH_MAX];
     if (!sys.realpath(DriveDir(letter).c_str(), buf)) continue;
     std::string root = buf;
