@@ -51,13 +51,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   posix::RegistryFileHeader header;
   if (posix::ParseRegistryFile(text, sink) != posix::ReadRegistryHeader(text, &header)) __builtin_trap();
 
-  WritePrefixFile("system.reg", data, size);
-  WritePrefixFile("user.reg", data, size);
   // Every open reads and parses the whole file, so a run takes one way,
-  // chosen by the last byte: the locator (two keys), or one of two keys in one
-  // of the two views. A change of that byte takes an input the other ways.
+  // chosen by the last byte: the locator (two keys, one in each file), or one
+  // of two keys in one of the two views. A change of that byte takes an input
+  // the other ways.
   uint8_t choice = size ? data[size - 1] : 0;
+  WritePrefixFile("system.reg", data, size);
   if (choice & 4) {
+    WritePrefixFile("user.reg", data, size);
     UpdateScript script;
     script.registryName = DupString("Game");
     script.kitValueName = DupString("Kit");

@@ -1,5 +1,7 @@
 #include "registry_file.h"
 
+#include <algorithm>
+
 #include "platform/posix/text/utf16.h"
 
 namespace posix {
@@ -49,22 +51,29 @@ bool ReadEscaped(std::string_view* s, char terminator, std::u16string* out) {
   out->clear();
   std::string plain;  // bytes standing for themselves, decoded together as UTF-8
   auto flush = [&] {
-    if (!plain.empty()) *out += Utf8ToUtf16(plain);
+    AppendUtf8AsUtf16(plain, out);
     plain.clear();
   };
   std::string_view p = *s;
-  while (!p.empty()) {
-    char c = p.front();
-    p.remove_prefix(1);
+  for (;;) {
+    // The bytes up to the next escape or the end stand for themselves.
+    size_t stop = 0;
+    while (stop < p.size() && p[stop] != terminator && p[stop] != '\\') ++stop;
+    if (stop == p.size()) return false;
+    std::string_view run = p.substr(0, stop);
+    char c = p[stop];
+    p.remove_prefix(stop + 1);
     if (c == terminator) {
-      flush();
+      if (plain.empty()) {
+        AppendUtf8AsUtf16(run, out);  // the usual text, with no escape
+      } else {
+        plain += run;
+        flush();
+      }
       *s = p;
       return true;
     }
-    if (c != '\\') {
-      plain += c;
-      continue;
-    }
+    plain += run;
     if (p.empty()) return false;
     char e = p.front();
     p.remove_prefix(1);
@@ -121,23 +130,22 @@ bool ReadEscaped(std::string_view* s, char terminator, std::u16string* out) {
     flush();
     *out += unit;
   }
-  return false;
 }
 
-// Removes empty components: "a\\\\b\\" is a\b, as a path below the root.
-std::u16string NormalizePath(const std::u16string& path) {
-  std::u16string out;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find(u'\\', start);
-    if (end == std::u16string::npos) end = path.size();
+// Removes empty components in place: "a\\\\b\\" is a\b, as a path below the root.
+void NormalizePath(std::u16string* path) {
+  size_t kept = 0;
+  for (size_t start = 0; start < path->size();) {
+    size_t end = path->find(u'\\', start);
+    if (end == std::u16string::npos) end = path->size();
     if (end > start) {
-      if (!out.empty()) out += u'\\';
-      out.append(path, start, end - start);
+      if (kept > 0) (*path)[kept++] = u'\\';
+      std::copy(path->begin() + start, path->begin() + end, path->begin() + kept);
+      kept += end - start;
     }
     start = end + 1;
   }
-  return out;
+  path->resize(kept);
 }
 
 void AppendText(const std::u16string& text, std::string* data) {
@@ -279,7 +287,11 @@ bool ParseRegistryFile(std::string_view text, RegistryFileSink& sink) {
     switch (line.front()) {
       case '[': {
         std::string_view rest = line.substr(1);
-        wanted = ReadEscaped(&rest, ']', &path) && sink.Key(NormalizePath(path));
+        wanted = ReadEscaped(&rest, ']', &path);
+        if (wanted) {
+          NormalizePath(&path);
+          wanted = sink.Key(path);
+        }
         break;
       }
       case '#':

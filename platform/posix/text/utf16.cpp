@@ -52,7 +52,8 @@ void AppendUtf16(char32_t c, std::u16string* out) {
 bool Cp932ToUtf16(std::string_view in, std::u16string* out) {
   std::string utf8;
   if (!wintext::Cp932ToUtf8(in, &utf8)) return false;
-  *out = Utf8ToUtf16(utf8);
+  out->clear();
+  AppendUtf8AsUtf16(utf8, out);
   return true;
 }
 
@@ -87,33 +88,35 @@ std::string Utf16ToCp932(std::u16string_view in) {
   return out;
 }
 
-std::u16string Utf8ToUtf16(std::string_view in) {
-  std::u16string out;
-  out.reserve(in.size());
+void AppendUtf8AsUtf16(std::string_view in, std::u16string* out) {
+  out->reserve(out->size() + in.size());
   auto p = reinterpret_cast<const unsigned char*>(in.data());
   size_t n = in.size();
   for (size_t i = 0; i < n;) {
-    unsigned char b = p[i];
-    int length = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+    size_t ascii = i;
+    while (ascii < n && p[ascii] < 0x80) ++ascii;
+    out->append(p + i, p + ascii);
+    i = ascii;
+    if (i == n) break;
+    unsigned char b = p[i];  // begins a sequence of two to four bytes, or none
+    int length = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
     char32_t c = length == 2 ? b & 0x1F : length == 3 ? b & 0x0F : b & 0x07;
     bool valid = length > 0 && i + length <= n;
     for (int k = 1; valid && k < length; ++k) {
       if ((p[i + k] & 0xC0) != 0x80) valid = false;
       c = (c << 6) | (p[i + k] & 0x3F);
     }
-    if (length == 1) c = b;
     // Overlong forms, encoded surrogates and values past U+10FFFF are no UTF-8.
     static const char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
     if (valid && (c < kMinimum[length] || c > 0x10FFFF || IsHighSurrogate(c) || IsLowSurrogate(c))) valid = false;
     if (!valid) {
-      out += static_cast<char16_t>(b);
+      *out += static_cast<char16_t>(b);
       ++i;
       continue;
     }
-    AppendUtf16(c, &out);
+    AppendUtf16(c, out);
     i += length;
   }
-  return out;
 }
 
 char16_t FoldCase(char16_t c) {

@@ -15,9 +15,10 @@ bool Cp932ToUtf16(std::string_view in, std::u16string* out);
 // kept, so that a list of strings keeps its separators.
 std::string Utf16ToCp932(std::u16string_view in);
 
-// UTF-8 to UTF-16. A byte that begins no UTF-8 character is taken as the
-// Latin-1 character of the same value, so that any byte string decodes.
-std::u16string Utf8ToUtf16(std::string_view in);
+// Appends UTF-8 text to out in UTF-16. A byte that begins no UTF-8 character
+// is taken as the Latin-1 character of the same value, so that any byte
+// string decodes.
+void AppendUtf8AsUtf16(std::string_view in, std::u16string* out);
 
 // A UTF-16 unit folded to upper case for comparing names: the letters of
 // ASCII, Latin-1, Greek, Cyrillic and the full-width Latin letters, which
