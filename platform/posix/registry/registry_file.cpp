@@ -57,9 +57,8 @@ bool ReadEscaped(std::string_view* s, char terminator, std::u16string* out) {
   std::string_view p = *s;
   for (;;) {
     // The bytes up to the next escape or the end stand for themselves.
-    size_t stop = 0;
-    while (stop < p.size() && p[stop] != terminator && p[stop] != '\\') ++stop;
-    if (stop == p.size()) return false;
+    size_t stop = std::min(p.find(terminator), p.find('\\'));
+    if (stop == std::string_view::npos) return false;
     std::string_view run = p.substr(0, stop);
     char c = p[stop];
     p.remove_prefix(stop + 1);
@@ -252,15 +251,20 @@ bool ReadValue(std::string_view s, Lines* lines, RegistryValue* value) {
   return ReadData(s.substr(1), lines, value);
 }
 
+// Reads the first line: whether it is the signature of version 2.
+bool ReadSignature(Lines* lines) {
+  std::string_view line;
+  return lines->Next(&line) && line.substr(0, kSignature.size()) == kSignature &&
+         IsBlankRest(line.substr(kSignature.size()));
+}
+
 }  // namespace
 
 bool ReadRegistryHeader(std::string_view text, RegistryFileHeader* header) {
   *header = RegistryFileHeader();
   Lines lines(text);
+  if (!ReadSignature(&lines)) return false;
   std::string_view line;
-  if (!lines.Next(&line) || line.substr(0, kSignature.size()) != kSignature ||
-      !IsBlankRest(line.substr(kSignature.size())))
-    return false;
   while (lines.Next(&line)) {
     line = TrimLeft(line);
     if (!line.empty() && line.front() == '[') break;
@@ -273,11 +277,10 @@ bool ReadRegistryHeader(std::string_view text, RegistryFileHeader* header) {
 }
 
 bool ParseRegistryFile(std::string_view text, RegistryFileSink& sink) {
-  RegistryFileHeader header;
-  if (!ReadRegistryHeader(text, &header)) return false;
+  // The header's lines come before any key, so they fall to no key below.
   Lines lines(text);
+  if (!ReadSignature(&lines)) return false;
   std::string_view line;
-  lines.Next(&line);  // the signature
   bool wanted = false;
   std::u16string path;
   RegistryValue value;
