@@ -93,6 +93,13 @@ bool LinkTarget(Hive hive, const std::string& data, KeyPath* target) {
   return true;
 }
 
+bool SamePath(const KeyPath& a, const KeyPath& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (!EqualNoCase(a[i], b[i])) return false;
+  return true;
+}
+
 bool IsLinkValue(const RegistryValue& value) {
   return value.type == REG_LINK && EqualNoCase(value.name, u"SymbolicLinkValue");
 }
@@ -194,7 +201,13 @@ LSTATUS Resolve(Hive hive, KeyPath path, bool redirect, bool openLink, OpenKey* 
       !EqualNoCase(path[1], u"Wow6432Node"))
     path.insert(path.begin() + 1, u"Wow6432Node");
 
+  // The paths looked for so far: a link back to one of them is a loop, which
+  // ends as the limit would end it, without reading the file again and again.
+  std::vector<KeyPath> seen;
   for (int links = 0; links <= kMaxLinks; ++links) {
+    for (const auto& earlier : seen)
+      if (SamePath(earlier, path)) return ERROR_FILE_NOT_FOUND;
+    seen.push_back(path);
     Lookup lookup(path);
     ParseRegistryFile(text, lookup);
     lookup.Finish();
