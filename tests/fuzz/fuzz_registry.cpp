@@ -46,16 +46,18 @@ void Query(HKEY root, const char* key, REGSAM view) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string_view text(reinterpret_cast<const char*>(data), size);
-  CheckingSink sink;
-  posix::RegistryFileHeader header;
-  if (posix::ParseRegistryFile(text, sink) != posix::ReadRegistryHeader(text, &header)) __builtin_trap();
-
   // Every open reads and parses the whole file, so a run takes one way,
-  // chosen by the last byte: the locator (two keys, one in each file), or one
-  // of two keys in one of the two views. A change of that byte takes an input
-  // the other ways.
+  // chosen by the last byte: the file parsed on its own, the locator (two
+  // keys, one in each file), or one of two keys in one of the two views. A
+  // change of that byte takes an input the other ways.
   uint8_t choice = size ? data[size - 1] : 0;
+  if (choice & 8) {
+    std::string_view text(reinterpret_cast<const char*>(data), size);
+    CheckingSink sink;
+    posix::RegistryFileHeader header;
+    if (posix::ParseRegistryFile(text, sink) != posix::ReadRegistryHeader(text, &header)) __builtin_trap();
+    return 0;
+  }
   WritePrefixFile("system.reg", data, size);
   if (choice & 4) {
     WritePrefixFile("user.reg", data, size);
