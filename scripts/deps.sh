@@ -5,7 +5,7 @@ set -eu
 
 build="cmake ninja-build g++ make locales python3"
 # zefa-update's end-to-end tests make their prefixes with wineboot.
-test="$build libgtest-dev googletest clang libclang-rt-14-dev libmspack-dev mscompress mtools xorriso wine wine64"
+test="$build libgtest-dev googletest clang-19 libclang-rt-19-dev libmspack-dev mscompress mtools xorriso wine wine64"
 # The Windows build: MinGW-w64 for both architectures, GoogleTest's sources,
 # and Wine to run the tests: wine32 (i386) runs the product, the 32-bit
 # programs, wine64 their 64-bit twins. Xvfb gives Wine a display, ImageMagick
