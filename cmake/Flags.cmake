@@ -44,7 +44,9 @@ if(ZEFA_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
   add_library(heap_pattern OBJECT ${CMAKE_CURRENT_LIST_DIR}/heap_pattern.cpp)
   link_libraries(heap_pattern)
-  set(ZEFA_RUN_ENV "MALLOC_PERTURB_=190")
+  # A pointer or view into a frame that has returned is caught too: each
+  # frame with an address taken lives on a heap of ASan's for a while.
+  set(ZEFA_RUN_ENV "MALLOC_PERTURB_=190;ASAN_OPTIONS=detect_stack_use_after_return=1")
 endif()
 
 if(ZEFA_FUZZ)
