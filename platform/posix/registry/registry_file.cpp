@@ -139,7 +139,7 @@ void NormalizePath(std::u16string* path) {
     if (end == std::u16string::npos) end = path->size();
     if (end > start) {
       if (kept > 0) (*path)[kept++] = u'\\';
-      std::copy(path->begin() + start, path->begin() + end, path->begin() + kept);
+      if (kept != start) std::copy(path->begin() + start, path->begin() + end, path->begin() + kept);
       kept += end - start;
     }
     start = end + 1;
