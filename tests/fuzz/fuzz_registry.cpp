@@ -9,20 +9,41 @@
 #include "fuzz_prefix.h"
 #include "platform/posix/registry/registry.h"
 #include "platform/posix/registry/registry_file.h"
+#include "platform/posix/text/utf16.h"
 #include "platform/win32.h"
 
 namespace {
 
+// Records what a parse delivers of keys, link marks and links' targets.
 class CheckingSink : public posix::RegistryFileSink {
  public:
-  bool Key(const std::u16string& path) override {
+  explicit CheckingSink(posix::SectionWant want) : want_(want) {}
+  posix::SectionWant Key(const std::u16string& path) override {
     // Paths come without empty names.
     if (!path.empty() && (path.front() == u'\\' || path.back() == u'\\')) __builtin_trap();
     if (path.find(u"\\\\") != std::u16string::npos) __builtin_trap();
-    return true;
+    Record('[', path);
+    return want_;
   }
-  void Value(posix::RegistryValue& value) override { bytes += value.data.size() + value.name.size(); }
-  size_t bytes = 0;
+  void Link() override { seen += '#'; }
+  void Value(posix::RegistryValue& value) override {
+    if (!posix::EqualNoCase(value.name, posix::kLinkValueName)) {
+      if (want_ == posix::SectionWant::kLink) __builtin_trap();  // only links' targets were asked for
+      return;
+    }
+    Record('=', value.name);
+    seen += static_cast<char>(value.type);
+    seen += std::to_string(value.data.size()) + ':' + value.data;
+  }
+  std::string seen;
+
+ private:
+  void Record(char mark, const std::u16string& text) {
+    seen += mark + std::to_string(text.size()) + ':';
+    seen.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
+  }
+
+  posix::SectionWant want_;
 };
 
 void QueryValue(HKEY key, const char* name) {
@@ -53,9 +74,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint8_t choice = size ? data[size - 1] : 0;
   if (choice & 8) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
-    CheckingSink sink;
+    // Passing over the values that are not wanted takes the same lines as
+    // reading them: both parses see the same keys, links and targets.
+    CheckingSink all(posix::SectionWant::kAll), links(posix::SectionWant::kLink);
     posix::RegistryFileHeader header;
-    if (posix::ParseRegistryFile(text, sink) != posix::ReadRegistryHeader(text, &header)) __builtin_trap();
+    bool valid = posix::ParseRegistryFile(text, all);
+    if (valid != posix::ReadRegistryHeader(text, &header) || valid != posix::ParseRegistryFile(text, links) ||
+        all.seen != links.seen)
+      __builtin_trap();
     return 0;
   }
   WritePrefixFile("system.reg", data, size);

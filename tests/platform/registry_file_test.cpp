@@ -144,6 +144,13 @@ TEST_F(RegistryFile, MalformedLinesAreSkippedAndTheRestIsRead) {
   for (const char* name : {"BadDword", "LongDword", "Open", "BadHex", "Unknown", "NoEquals", "Cut", "Lost"})
     EXPECT_EQ(Machine("Software\\Good", name), kNoValue) << name;
   EXPECT_EQ(Machine("Software\\Broken", "Orphan"), kNoKey);
+
+  // Hex data continued on a line that looks like a key line takes that line,
+  // whichever key is looked for.
+  System(std::string(kHeader) + "[Software\\\\A] 1\n\"V\"=hex:01,\\\n  [Software\\\\B] 1\n\"W\"=\"w\"\n");
+  EXPECT_EQ(Machine("Software\\B", "W"), kNoKey);
+  EXPECT_EQ(Machine("Software\\A", "W"), Z("w"));
+  EXPECT_EQ(Machine("Software\\A", "V"), kNoValue);
 }
 
 TEST_F(RegistryFile, RepeatedKeysAddUpAndTheLastValueWins) {
@@ -236,6 +243,15 @@ TEST_F(RegistryFile, LinksAreFollowedWithinTheirFile) {
   EXPECT_EQ(type, DWORD(REG_LINK));
   EXPECT_EQ(Query(HKEY_LOCAL_MACHINE, "Software\\LoopA", "V", KEY_READ | KEY_WOW64_64KEY), kNoKey);
   EXPECT_EQ(Query(HKEY_LOCAL_MACHINE, "Software\\Away\\Sub", "V", KEY_READ | KEY_WOW64_64KEY), kNoKey);
+
+  // A chain that never comes back ends after 16 links.
+  std::string chain = std::string(kHeader) + "[Software\\\\L17] 1\n\"V\"=\"end\"\n";
+  for (int i = 0; i < 17; ++i)
+    chain += "[Software\\\\L" + std::to_string(i) + "] 1\n#link\n\"SymbolicLinkValue\"=hex(6):" +
+             HexUtf16("\\Registry\\Machine\\Software\\L" + std::to_string(i + 1)) + "\n";
+  System(chain);
+  EXPECT_EQ(Machine("Software\\L1", "V"), Z("end"));
+  EXPECT_EQ(Machine("Software\\L0", "V"), kNoKey);
 }
 
 TEST_F(RegistryFile, NothingIsEverWritten) {

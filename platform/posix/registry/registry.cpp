@@ -9,14 +9,15 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/posix/files/host_file.h"
 #include "platform/posix/files/paths.h"
-#include "registry_file.h"
 #include "platform/posix/text/utf16.h"
 #include "registry_api.h"
+#include "registry_file.h"
 
 using namespace posix;
 
@@ -59,22 +60,23 @@ std::string HiveFile(Hive hive) { return PrefixDir() + (hive == Hive::kMachine ?
 
 // Splits a path at its backslashes. Empty names are refused, except that one
 // backslash may end the path.
-bool SplitKeyPath(const std::u16string& text, KeyPath* path) {
+bool SplitKeyPath(std::u16string_view text, KeyPath* path) {
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find(u'\\', start);
-    if (end == std::u16string::npos) end = text.size();
+    if (end == std::u16string_view::npos) end = text.size();
     if (end == start) return false;
-    path->emplace_back(text, start, end - start);
+    path->emplace_back(text.substr(start, end - start));
     start = end + 1;
   }
   return true;
 }
 
 std::u16string Utf16FromData(const std::string& data) {
-  std::u16string text;
-  for (size_t i = 0; i + 1 < data.size(); i += 2)
-    text += static_cast<char16_t>(static_cast<unsigned char>(data[i]) | static_cast<unsigned char>(data[i + 1]) << 8);
+  std::u16string text(data.size() / 2, u'\0');
+  for (size_t i = 0; i < text.size(); ++i)
+    text[i] = static_cast<char16_t>(static_cast<unsigned char>(data[2 * i]) |
+                                    static_cast<unsigned char>(data[2 * i + 1]) << 8);
   return text;
 }
 
@@ -86,8 +88,9 @@ bool LinkTarget(Hive hive, const std::string& data, KeyPath* target) {
   while (!text.empty() && text.back() == 0) text.pop_back();
   KeyPath parts;
   size_t skip = hive == Hive::kMachine ? 2 : 3;
-  if (text.empty() || text[0] != u'\\' || !SplitKeyPath(text.substr(1), &parts) || parts.size() < skip ||
-      !EqualNoCase(parts[0], u"Registry") || !EqualNoCase(parts[1], hive == Hive::kMachine ? u"Machine" : u"User"))
+  if (text.empty() || text[0] != u'\\' || !SplitKeyPath(std::u16string_view(text).substr(1), &parts) ||
+      parts.size() < skip || !EqualNoCase(parts[0], u"Registry") ||
+      !EqualNoCase(parts[1], hive == Hive::kMachine ? u"Machine" : u"User"))
     return false;
   target->assign(parts.begin() + skip, parts.end());
   return true;
@@ -101,7 +104,7 @@ bool SamePath(const KeyPath& a, const KeyPath& b) {
 }
 
 bool IsLinkValue(const RegistryValue& value) {
-  return value.type == REG_LINK && EqualNoCase(value.name, u"SymbolicLinkValue");
+  return value.type == REG_LINK && EqualNoCase(value.name, kLinkValueName);
 }
 
 // Looks for one key in a file: whether it exists (its own section, or one
@@ -110,7 +113,7 @@ class Lookup : public RegistryFileSink {
  public:
   explicit Lookup(const KeyPath& want) : want_(want) {}
 
-  bool Key(const std::u16string& path) override {
+  SectionWant Key(const std::u16string& path) override {
     EndSection();
     size_t depth = 0;
     for (size_t start = 0; start < path.size(); ++depth) {
@@ -118,19 +121,20 @@ class Lookup : public RegistryFileSink {
       if (end == std::u16string::npos) end = path.size();
       if (depth == want_.size()) {  // a key below the one we want
         exists = true;
-        return false;
+        return SectionWant::kNothing;
       }
-      if (!EqualNoCase(std::u16string_view(path).substr(start, end - start), want_[depth])) return false;
+      if (!EqualNoCase(std::u16string_view(path).substr(start, end - start), want_[depth]))
+        return SectionWant::kNothing;
       start = end + 1;
     }
     if (depth == want_.size()) {
       exists = true;
       section_ = kExact;
-      return true;
+      return SectionWant::kAll;
     }
     section_ = kAbove;
     sectionDepth_ = depth;
-    return depth > 0;  // only a named key can be a link
+    return depth > 0 ? SectionWant::kLink : SectionWant::kNothing;  // only a named key can be a link
   }
 
   void Link() override { sectionIsLink_ = true; }
@@ -181,6 +185,51 @@ class Lookup : public RegistryFileSink {
   std::string sectionTarget_;
 };
 
+// A section as the lookups after a link see it: its link mark and the
+// values that may hold a link's target are read once, for all of them.
+struct IndexedSection {
+  RegistrySection section;
+  bool link = false;
+  std::vector<RegistryValue> targets;
+};
+
+class LinkReader : public RegistryFileSink {
+ public:
+  explicit LinkReader(IndexedSection* entry) : entry_(entry) {}
+  SectionWant Key(const std::u16string&) override { return SectionWant::kLink; }
+  void Link() override { entry_->link = true; }
+  void Value(RegistryValue& value) override { entry_->targets.push_back(std::move(value)); }
+
+ private:
+  IndexedSection* entry_;
+};
+
+std::vector<IndexedSection> IndexFile(std::string_view text) {
+  std::vector<IndexedSection> index;
+  RegistrySections all(text);
+  for (RegistrySection section; all.Next(&section);) {
+    IndexedSection& entry = index.emplace_back();
+    entry.section = section;
+    LinkReader reader(&entry);
+    ParseRegistrySection(section.body, SectionWant::kLink, reader);
+  }
+  return index;
+}
+
+// Looks through an indexed file as ParseRegistryFile would, reading only the
+// sections whose values are wanted.
+void LookThrough(const std::vector<IndexedSection>& index, Lookup& lookup) {
+  for (const auto& entry : index) {
+    SectionWant want = lookup.Key(entry.section.path);
+    if (want == SectionWant::kAll) {
+      ParseRegistrySection(entry.section.body, want, lookup);
+    } else if (want == SectionWant::kLink) {
+      if (entry.link) lookup.Link();
+      for (RegistryValue target : entry.targets) lookup.Value(target);
+    }
+  }
+}
+
 // Finds path in its hive's file and fills key with the path reached and the
 // key's values. redirect: the path is taken from the root in the 32-bit view,
 // in which a win64 prefix keeps HKLM\Software\X under Software\Wow6432Node\X.
@@ -201,37 +250,44 @@ LSTATUS Resolve(Hive hive, KeyPath path, bool redirect, bool openLink, OpenKey* 
       !EqualNoCase(path[1], u"Wow6432Node"))
     path.insert(path.begin() + 1, u"Wow6432Node");
 
-  // The paths looked for so far: a link back to one of them is a loop, which
-  // ends as the limit would end it, without reading the file again and again.
+  // The paths looked for so far, the current one last: a link back to one of
+  // them is a loop, which ends as the limit would end it.
   std::vector<KeyPath> seen;
-  for (int links = 0; links <= kMaxLinks; ++links) {
-    for (const auto& earlier : seen)
-      if (SamePath(earlier, path)) return ERROR_FILE_NOT_FOUND;
-    seen.push_back(path);
-    Lookup lookup(path);
-    ParseRegistryFile(text, lookup);
-    lookup.Finish();
-    KeyPath target;
-    if (lookup.linkAboveDepth != SIZE_MAX) {
-      if (!LinkTarget(hive, lookup.linkAboveTarget, &target)) return ERROR_FILE_NOT_FOUND;
-      target.insert(target.end(), path.begin() + static_cast<ptrdiff_t>(lookup.linkAboveDepth), path.end());
-      path = std::move(target);
-      continue;
+  seen.push_back(std::move(path));
+  // Most opens meet no link and read the file once. One that does indexes
+  // the file, so that the lookups after the link need not read it again.
+  std::vector<IndexedSection> index;
+  for (int links = 0;; ++links) {
+    const KeyPath& current = seen.back();
+    Lookup lookup(current);
+    if (links == 0) {
+      ParseRegistryFile(text, lookup);
+    } else {
+      if (links == 1) index = IndexFile(text);
+      LookThrough(index, lookup);
     }
-    if (!lookup.exists && !path.empty()) return ERROR_FILE_NOT_FOUND;
-    if (lookup.isLink && !openLink) {
+    lookup.Finish();
+    KeyPath next;
+    if (lookup.linkAboveDepth != SIZE_MAX) {
+      if (!LinkTarget(hive, lookup.linkAboveTarget, &next)) return ERROR_FILE_NOT_FOUND;
+      next.insert(next.end(), current.begin() + static_cast<ptrdiff_t>(lookup.linkAboveDepth), current.end());
+    } else {
+      if (!lookup.exists && !current.empty()) return ERROR_FILE_NOT_FOUND;
+      if (!lookup.isLink || openLink) {
+        key->path = std::move(seen.back());
+        key->values = std::move(lookup.values);
+        return ERROR_SUCCESS;
+      }
       const RegistryValue* link = nullptr;
       for (const auto& value : lookup.values)
         if (IsLinkValue(value)) link = &value;
-      if (!link || !LinkTarget(hive, link->data, &target)) return ERROR_FILE_NOT_FOUND;
-      path = std::move(target);
-      continue;
+      if (!link || !LinkTarget(hive, link->data, &next)) return ERROR_FILE_NOT_FOUND;
     }
-    key->path = std::move(path);
-    key->values = std::move(lookup.values);
-    return ERROR_SUCCESS;
+    if (links == kMaxLinks) return ERROR_FILE_NOT_FOUND;
+    for (const auto& earlier : seen)
+      if (SamePath(earlier, next)) return ERROR_FILE_NOT_FOUND;
+    seen.push_back(std::move(next));
   }
-  return ERROR_FILE_NOT_FOUND;
 }
 
 // The hive and path of a key given to a call: a predefined root we serve, or

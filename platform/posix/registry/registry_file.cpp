@@ -21,7 +21,10 @@ int HexDigit(char c) {
 // The lines of a file, without their line ends (LF or CR LF).
 class Lines {
  public:
-  explicit Lines(std::string_view text) : text_(text) {}
+  explicit Lines(std::string_view text, size_t pos = 0) : text_(text), pos_(pos) {}
+
+  // Where the next line begins; the end of the text after the last.
+  size_t pos() const { return std::min(pos_, text_.size()); }
 
   bool Next(std::string_view* line) {
     if (pos_ >= text_.size()) return false;
@@ -44,6 +47,11 @@ std::string_view TrimLeft(std::string_view s) {
 }
 
 bool IsBlankRest(std::string_view s) { return TrimLeft(s).empty(); }
+
+bool EndsInBackslash(std::string_view s) {
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return !s.empty() && s.back() == '\\';
+}
 
 // Reads an escaped name or text that ends at the first unescaped terminator.
 // On success *s is left just after the terminator.
@@ -182,6 +190,13 @@ bool Consume(std::string_view* s, std::string_view prefix) {
 // backslash.
 bool ReadHexBytes(std::string_view s, Lines* lines, std::string* data) {
   for (;;) {
+    // Wine writes two digits and a comma for each byte.
+    while (s.size() >= 3 && s[2] == ',') {
+      int high = HexDigit(s[0]), low = HexDigit(s[1]);
+      if (high < 0 || low < 0) break;
+      *data += static_cast<char>(high * 16 + low);
+      s.remove_prefix(3);
+    }
     s = TrimLeft(s);
     if (s.empty()) return true;
     if (s.front() == '\\' && IsBlankRest(s.substr(1))) {
@@ -237,8 +252,9 @@ bool ReadData(std::string_view s, Lines* lines, RegistryValue* value) {
   return true;
 }
 
-// A value line: "name"=data or @=data.
-bool ReadValue(std::string_view s, Lines* lines, RegistryValue* value) {
+// A value line: "name"=data or @=data. With onlyLink, the data of any value
+// but a link's target is passed over, and false returned.
+bool ReadValue(std::string_view s, Lines* lines, RegistryValue* value, bool onlyLink = false) {
   value->name.clear();
   if (s.front() == '@') {
     s.remove_prefix(1);
@@ -248,6 +264,10 @@ bool ReadValue(std::string_view s, Lines* lines, RegistryValue* value) {
   }
   s = TrimLeft(s);
   if (s.empty() || s.front() != '=') return false;
+  if (onlyLink && !EqualNoCase(value->name, kLinkValueName)) {
+    if (EndsInBackslash(s)) ReadData(s.substr(1), lines, value);  // takes the lines its data continues on
+    return false;
+  }
   return ReadData(s.substr(1), lines, value);
 }
 
@@ -276,39 +296,97 @@ bool ReadRegistryHeader(std::string_view text, RegistryFileHeader* header) {
   return true;
 }
 
-bool ParseRegistryFile(std::string_view text, RegistryFileSink& sink) {
-  // The header's lines come before any key, so they fall to no key below.
+RegistrySections::RegistrySections(std::string_view text) : text_(text) {
   Lines lines(text);
-  if (!ReadSignature(&lines)) return false;
+  valid_ = ReadSignature(&lines);
+  pos_ = lines.pos();
+  // The header's lines come before any key, so they fall to no key.
+  if (valid_) FindReadableKey();
+}
+
+bool RegistrySections::Next(RegistrySection* section) {
+  if (!hasNext_) return false;
+  section->path.swap(next_);
+  size_t start = nextBody_;
+  size_t end;
+  bool readable;
+  hasNext_ = false;
+  if (NextKeyLine(&end, &readable)) {
+    if (readable) {
+      hasNext_ = true;
+      nextBody_ = pos_;
+    } else {
+      FindReadableKey();
+    }
+  }
+  section->body = text_.substr(start, end - start);
+  return true;
+}
+
+void RegistrySections::FindReadableKey() {
+  size_t at;
+  bool readable;
+  while (NextKeyLine(&at, &readable)) {
+    if (readable) {
+      hasNext_ = true;
+      nextBody_ = pos_;
+      return;
+    }
+  }
+}
+
+bool RegistrySections::NextKeyLine(size_t* at, bool* readable) {
+  Lines lines(text_, pos_);
   std::string_view line;
-  bool wanted = false;
-  std::u16string path;
+  RegistryValue skipped;
+  for (;;) {
+    *at = lines.pos();
+    if (!lines.Next(&line)) {
+      pos_ = text_.size();
+      return false;
+    }
+    line = TrimLeft(line);
+    if (line.empty()) continue;
+    if (line.front() == '[') {
+      std::string_view rest = line.substr(1);
+      *readable = ReadEscaped(&rest, ']', &next_);
+      if (*readable) NormalizePath(&next_);
+      pos_ = lines.pos();
+      return true;
+    }
+    // Hex data continued on the lines below takes them, whoever wants the
+    // value: a continued line that looks like a key line is no key.
+    if ((line.front() == '"' || line.front() == '@') && EndsInBackslash(line)) ReadValue(line, &lines, &skipped);
+  }
+}
+
+void ParseRegistrySection(std::string_view body, SectionWant want, RegistryFileSink& sink) {
+  if (want == SectionWant::kNothing) return;
+  Lines lines(body);
+  std::string_view line;
   RegistryValue value;
   while (lines.Next(&line)) {
     line = TrimLeft(line);
     if (line.empty()) continue;
     switch (line.front()) {
-      case '[': {
-        std::string_view rest = line.substr(1);
-        wanted = ReadEscaped(&rest, ']', &path);
-        if (wanted) {
-          NormalizePath(&path);
-          wanted = sink.Key(path);
-        }
-        break;
-      }
       case '#':
-        if (wanted && line.substr(0, 5) == "#link" && IsBlankRest(line.substr(5))) sink.Link();
+        if (line.substr(0, 5) == "#link" && IsBlankRest(line.substr(5))) sink.Link();
         break;
       case '"':
       case '@':
-        if (wanted && ReadValue(line, &lines, &value)) sink.Value(value);
+        if (ReadValue(line, &lines, &value, want == SectionWant::kLink)) sink.Value(value);
         break;
-      default:  // a comment, the hex lines of a value not read, or a line that means nothing
+      default:  // a comment, or a line that means nothing
         break;
     }
   }
-  return true;
+}
+
+bool ParseRegistryFile(std::string_view text, RegistryFileSink& sink) {
+  RegistrySections sections(text);
+  RegistrySection section;
+  while (sections.Next(&section)) ParseRegistrySection(section.body, sink.Key(section.path), sink);
+  return sections.valid();
 }
 
 }  // namespace posix

@@ -45,6 +45,13 @@ struct RegistryFileHeader {
   bool win64 = false;  // "#arch=win64": 32-bit programs see HKLM\Software through Wow6432Node
 };
 
+// The name of the value that holds a link's target.
+inline constexpr std::u16string_view kLinkValueName = u"SymbolicLinkValue";
+
+// What a sink wants of a key's section: nothing, its link mark and link
+// target only, or its link mark and all of its values.
+enum class SectionWant { kNothing, kLink, kAll };
+
 // Receives the keys and values of a file in file order. A key may come more
 // than once; its values then add up, a later value replacing an earlier one of
 // the same name.
@@ -52,14 +59,49 @@ class RegistryFileSink {
  public:
   virtual ~RegistryFileSink() = default;
   // A key's section begins. path holds its components joined by single
-  // backslashes, without empty ones ("" is the root). Returns whether the
-  // section's link mark and values are wanted; skipping a section is cheap.
-  virtual bool Key(const std::u16string& path) = 0;
+  // backslashes, without empty ones ("" is the root). Returns what of the
+  // section is wanted; skipping a section or a value is cheap.
+  virtual SectionWant Key(const std::u16string& path) = 0;
   // The key is a symbolic link ("#link"); its target is its value
-  // "SymbolicLinkValue" of type REG_LINK, a path like \Registry\Machine\Software.
+  // kLinkValueName of type REG_LINK, a path like \Registry\Machine\Software.
   virtual void Link() {}
   virtual void Value(RegistryValue& value) = 0;
 };
+
+// One key's section of a file: the path of its key line and the lines after
+// it, up to the next key line.
+struct RegistrySection {
+  std::u16string path;  // as RegistryFileSink::Key gets it
+  std::string_view body;
+};
+
+// Goes through the sections of a file in file order. A key line that cannot
+// be read starts no section; the lines after it belong to none.
+class RegistrySections {
+ public:
+  explicit RegistrySections(std::string_view text);
+  // False when the text is no registry file of version 2.
+  bool valid() const { return valid_; }
+  // The next section; false after the last.
+  bool Next(RegistrySection* section);
+
+ private:
+  // Moves past the next key line, readable or not, reading its path into
+  // next_. *at is where it begins, or the end of the text when there is none.
+  bool NextKeyLine(size_t* at, bool* readable);
+  // Moves past the next readable key line, if any.
+  void FindReadableKey();
+
+  std::string_view text_;
+  size_t pos_ = 0;
+  bool valid_ = false;
+  bool hasNext_ = false;
+  std::u16string next_;
+  size_t nextBody_ = 0;
+};
+
+// Delivers what is wanted of one section's body to sink.
+void ParseRegistrySection(std::string_view body, SectionWant want, RegistryFileSink& sink);
 
 // Reads the header of a registry file. False when the text is no registry
 // file of version 2.
