@@ -5,6 +5,7 @@
 // file holds no keys.
 #include "registry.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -61,6 +62,7 @@ std::string HiveFile(Hive hive) { return PrefixDir() + (hive == Hive::kMachine ?
 // Splits a path at its backslashes. Empty names are refused, except that one
 // backslash may end the path.
 bool SplitKeyPath(std::u16string_view text, KeyPath* path) {
+  path->reserve(path->size() + static_cast<size_t>(std::count(text.begin(), text.end(), u'\\')) + 1);
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find(u'\\', start);
@@ -86,13 +88,14 @@ std::u16string Utf16FromData(const std::string& data) {
 bool LinkTarget(Hive hive, const std::string& data, KeyPath* target) {
   std::u16string text = Utf16FromData(data);
   while (!text.empty() && text.back() == 0) text.pop_back();
-  KeyPath parts;
+  KeyPath& parts = *target;
+  parts.clear();
   size_t skip = hive == Hive::kMachine ? 2 : 3;
   if (text.empty() || text[0] != u'\\' || !SplitKeyPath(std::u16string_view(text).substr(1), &parts) ||
       parts.size() < skip || !EqualNoCase(parts[0], u"Registry") ||
       !EqualNoCase(parts[1], hive == Hive::kMachine ? u"Machine" : u"User"))
     return false;
-  target->assign(parts.begin() + skip, parts.end());
+  parts.erase(parts.begin(), parts.begin() + static_cast<ptrdiff_t>(skip));  // the hive's own names
   return true;
 }
 
