@@ -231,8 +231,13 @@ TEST_F(RegistryFile, LinksAreFollowedWithinTheirFile) {
          HexUtf16("\\Registry\\Machine\\Software\\LoopA") +
          "\n"
          "[Software\\\\Away] 1\n#link\n\"SymbolicLinkValue\"=hex(6):" +
-         HexUtf16("\\Registry\\User\\S-1\\Software\\Shared") + "\n");
+         HexUtf16("\\Registry\\User\\S-1\\Software\\Shared") + "\n" +
+         "[software\\\\shared\\\\sub] 2\n\"W\"=\"again\"\n" +
+         "[Software\\\\Wow6432Node\\\\Late] 1\n\"SymbolicLinkValue\"=hex(6):" +
+         HexUtf16("\\Registry\\Machine\\Software\\Shared") + "\n#link\n");
   EXPECT_EQ(Machine("Software\\Shared\\Sub", "V"), Z("shared"));  // through Wow6432Node\Shared
+  EXPECT_EQ(Machine("Software\\Shared\\Sub", "W"), Z("again"));
+  EXPECT_EQ(Machine("Software\\Late\\Sub", "V"), Z("shared"));  // the link mark may follow the target
   EXPECT_EQ(Machine("Software\\Wow6432Node\\Shared\\Sub", "V"), Z("shared"));
   EXPECT_EQ(Machine("Software\\Wow6432Node\\Shared", "Top"), Z("top"));
   DWORD type;
