@@ -141,7 +141,9 @@ TEST_F(FileCopy, ACompressedFileThatEndsEarlyIsACopyFailure) {
     } catch (ExceptFileCopy& e) {
       EXPECT_EQ(std::string(e.message), "ﾌｧｲﾙ'" + src + "'を\nﾌｧｲﾙ'" + dst + "'にコピーできません");
     }
-    if (c.partial) EXPECT_EQ(box.Read("cut.exe"), c.partial);
+    if (c.partial) {
+      EXPECT_EQ(box.Read("cut.exe"), c.partial);
+    }
   }
   // A whole file still expands; so does a plain one, whose length is its size.
   WriteBytes("cut.ex_", random);

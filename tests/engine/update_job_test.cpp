@@ -215,7 +215,9 @@ TEST_F(LocatorTest, ARefusedKeyIsAnUnreadableOne) {
       UpdateJob job(&script);
       EXPECT_EQ(job.Locate(), mode == 0 ? 1 : 0) << mode;
       EXPECT_EQ(job.refused, 0) << mode;
-      if (mode == 0) EXPECT_EQ(job.installDir, box.Win("Game"));
+      if (mode == 0) {
+        EXPECT_EQ(job.installDir, box.Win("Game"));
+      }
     }
   }
   {
@@ -270,7 +272,7 @@ TEST_F(LocatorTest, ANameTooLongForTheKeyPathIsNeverCutToAnotherProduct) {
 
 TEST_F(LocatorTest, TheJobStartsEmptyWithTheTemporaryDirectory) {
   box.MakeDir("Temp");
-  ScopedEnv tmp("TMP", box.Host("Temp"));
+  ScopedEnv otherTmp("TMP", box.Host("Temp"));
   UpdateJob job(&script);
   EXPECT_EQ(job.tempDir, box.Win("Temp\\"));
   EXPECT_STREQ(job.installDir, "");
@@ -281,7 +283,7 @@ TEST_F(LocatorTest, TheJobStartsEmptyWithTheTemporaryDirectory) {
 TEST_F(LocatorTest, ATemporaryPathThatDoesNotFitIsNotFound) {
   // The temporary directory is taken as named, whether it exists or not.
   std::string deep = std::string(120, 'd') + "\\" + std::string(120, 'e') + "\\" + std::string(30, 'f');
-  ScopedEnv tmp("TMP", box.Host(deep));
+  ScopedEnv otherTmp("TMP", box.Host(deep));
   try {
     UpdateJob job(&script);
     FAIL() << "took " << job.tempDir;
