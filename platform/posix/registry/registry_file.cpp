@@ -187,14 +187,14 @@ bool Consume(std::string_view* s, std::string_view prefix) {
 }
 
 // Hex bytes separated by commas, continued on the next line after a trailing
-// backslash.
+// backslash. Without data, only the lines are taken.
 bool ReadHexBytes(std::string_view s, Lines* lines, std::string* data) {
   for (;;) {
     // Wine writes two digits and a comma for each byte.
     while (s.size() >= 3 && s[2] == ',') {
       int high = HexDigit(s[0]), low = HexDigit(s[1]);
       if (high < 0 || low < 0) break;
-      *data += static_cast<char>(high * 16 + low);
+      if (data) *data += static_cast<char>(high * 16 + low);
       s.remove_prefix(3);
     }
     s = TrimLeft(s);
@@ -211,7 +211,7 @@ bool ReadHexBytes(std::string_view s, Lines* lines, std::string* data) {
       byte = high * 16 + HexDigit(s.front());
       s.remove_prefix(1);
     }
-    *data += static_cast<char>(byte);
+    if (data) *data += static_cast<char>(byte);
     s = TrimLeft(s);
     if (!s.empty() && s.front() == ',') {
       s.remove_prefix(1);
@@ -222,8 +222,8 @@ bool ReadHexBytes(std::string_view s, Lines* lines, std::string* data) {
 }
 
 // The data after '=' of a value line. Continuation lines of hex data are
-// taken from lines.
-bool ReadData(std::string_view s, Lines* lines, RegistryValue* value) {
+// taken from lines; without keep, hex bytes are not kept.
+bool ReadData(std::string_view s, Lines* lines, RegistryValue* value, bool keep) {
   s = TrimLeft(s);
   value->data.clear();
   DWORD type = REG_SZ;
@@ -238,10 +238,10 @@ bool ReadData(std::string_view s, Lines* lines, RegistryValue* value) {
     return true;
   } else if (Consume(&s, "hex:")) {
     value->type = REG_BINARY;
-    return ReadHexBytes(s, lines, &value->data);
+    return ReadHexBytes(s, lines, keep ? &value->data : nullptr);
   } else if (Consume(&s, "hex(")) {
     if (!ReadHexNumber(&s, &value->type) || !Consume(&s, "):")) return false;
-    return ReadHexBytes(s, lines, &value->data);
+    return ReadHexBytes(s, lines, keep ? &value->data : nullptr);
   }
   // A quoted text, plain or after str:/str(n):.
   if (!Consume(&s, "\"")) return false;
@@ -252,9 +252,10 @@ bool ReadData(std::string_view s, Lines* lines, RegistryValue* value) {
   return true;
 }
 
-// A value line: "name"=data or @=data. With onlyLink, the data of any value
-// but a link's target is passed over, and false returned.
-bool ReadValue(std::string_view s, Lines* lines, RegistryValue* value, bool onlyLink = false) {
+// A value line: "name"=data or @=data. Reads the value when want asks for it
+// (any value, a link's target, or none) and returns whether it did; either way
+// the lines its data continues on are taken.
+bool ReadValue(std::string_view s, Lines* lines, RegistryValue* value, SectionWant want) {
   value->name.clear();
   if (s.front() == '@') {
     s.remove_prefix(1);
@@ -264,11 +265,9 @@ bool ReadValue(std::string_view s, Lines* lines, RegistryValue* value, bool only
   }
   s = TrimLeft(s);
   if (s.empty() || s.front() != '=') return false;
-  if (onlyLink && !EqualNoCase(value->name, kLinkValueName)) {
-    if (EndsInBackslash(s)) ReadData(s.substr(1), lines, value);  // takes the lines its data continues on
-    return false;
-  }
-  return ReadData(s.substr(1), lines, value);
+  bool keep = want == SectionWant::kAll || (want == SectionWant::kLink && EqualNoCase(value->name, kLinkValueName));
+  if (!keep && !EndsInBackslash(s)) return false;  // only hex data continues, after a backslash
+  return ReadData(s.substr(1), lines, value, keep) && keep;
 }
 
 // Reads the first line: whether it is the signature of version 2.
@@ -338,7 +337,6 @@ void RegistrySections::FindReadableKey() {
 bool RegistrySections::NextKeyLine(size_t* at, bool* readable) {
   Lines lines(text_, pos_);
   std::string_view line;
-  RegistryValue skipped;
   for (;;) {
     *at = lines.pos();
     if (!lines.Next(&line)) {
@@ -356,7 +354,8 @@ bool RegistrySections::NextKeyLine(size_t* at, bool* readable) {
     }
     // Hex data continued on the lines below takes them, whoever wants the
     // value: a continued line that looks like a key line is no key.
-    if ((line.front() == '"' || line.front() == '@') && EndsInBackslash(line)) ReadValue(line, &lines, &skipped);
+    if ((line.front() == '"' || line.front() == '@') && EndsInBackslash(line))
+      ReadValue(line, &lines, &skipped_, SectionWant::kNothing);
   }
 }
 
@@ -374,7 +373,7 @@ void ParseRegistrySection(std::string_view body, SectionWant want, RegistryFileS
         break;
       case '"':
       case '@':
-        if (ReadValue(line, &lines, &value, want == SectionWant::kLink)) sink.Value(value);
+        if (ReadValue(line, &lines, &value, want)) sink.Value(value);
         break;
       default:  // a comment, or a line that means nothing
         break;

@@ -98,6 +98,7 @@ class RegistrySections {
   bool hasNext_ = false;
   std::u16string next_;
   size_t nextBody_ = 0;
+  RegistryValue skipped_;  // room for the values passed over between key lines
 };
 
 // Delivers what is wanted of one section's body to sink.
