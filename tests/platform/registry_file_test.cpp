@@ -69,7 +69,8 @@ TEST_F(RegistryFile, EscapesAndJapaneseTexts) {
          "\"HexThenDigit\"=\"\\x00411\\x41-\"\n"
          "\"Octal\"=\"\\101\\60\"\n" +
          u8"\"Utf8\"=\"C:\\\\ゲーム\\\\表\"\n"
-         "\"NotCp932\"=\"caf\\xe9 \\xd83d\\xde00 \\xd800\"\n");
+         "\"NotCp932\"=\"caf\\xe9 \\xd83d\\xde00 \\xd800\"\n"
+         "\"EscapedByte\"=\"\\\xe3\x81\x82\\\\\"\n");
   EXPECT_EQ(Machine("Software\\Escapes", "Quote"), Z("a\"b\\c"));
   EXPECT_EQ(Machine("Software\\Escapes", "Controls"), Z("\a\b\x1b\f\n\r\t\v"));
   EXPECT_EQ(Machine("Software\\Escapes", "Unicode"), Z("ゲーム～"));
@@ -77,6 +78,7 @@ TEST_F(RegistryFile, EscapesAndJapaneseTexts) {
   EXPECT_EQ(Machine("Software\\Escapes", "Octal"), Z("A0"));
   EXPECT_EQ(Machine("Software\\Escapes", "Utf8"), Z("C:\\ゲーム\\表"));
   EXPECT_EQ(Machine("Software\\Escapes", "NotCp932"), Z("caf? ? ?"));  // as Windows gives what CP932 lacks
+  EXPECT_EQ(Machine("Software\\Escapes", "EscapedByte"), Z("あ\\"));  // an escaped byte is part of its UTF-8
 }
 
 TEST_F(RegistryFile, KeyNamesAreDecodedBeforeTheyAreSplit) {

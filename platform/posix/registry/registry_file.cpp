@@ -1,6 +1,7 @@
 #include "registry_file.h"
 
 #include <algorithm>
+#include <array>
 
 #include "platform/posix/text/utf16.h"
 
@@ -11,12 +12,19 @@ constexpr std::string_view kSignature = "WINE REGISTRY Version 2";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+// Each byte's value as a hex digit, or -1: one look per byte of hex data.
+constexpr std::array<signed char, 256> kHexDigits = [] {
+  std::array<signed char, 256> digits{};
+  for (int c = 0; c < 256; ++c) {
+    digits[c] = c >= '0' && c <= '9'   ? static_cast<signed char>(c - '0')
+                : c >= 'a' && c <= 'f' ? static_cast<signed char>(c - 'a' + 10)
+                : c >= 'A' && c <= 'F' ? static_cast<signed char>(c - 'A' + 10)
+                                       : -1;
+  }
+  return digits;
+}();
+
+int HexDigit(char c) { return kHexDigits[static_cast<unsigned char>(c)]; }
 
 // The lines of a file, without their line ends (LF or CR LF).
 class Lines {
@@ -57,33 +65,35 @@ bool EndsInBackslash(std::string_view s) {
 // On success *s is left just after the terminator.
 bool ReadEscaped(std::string_view* s, char terminator, std::u16string* out) {
   out->clear();
-  std::string plain;  // bytes standing for themselves, decoded together as UTF-8
-  auto flush = [&] {
-    AppendUtf8AsUtf16(plain, out);
-    plain.clear();
-  };
   std::string_view p = *s;
-  for (;;) {
-    // The bytes up to the next escape or the end stand for themselves.
-    size_t stop = std::min(p.find(terminator), p.find('\\'));
-    if (stop == std::string_view::npos) return false;
-    std::string_view run = p.substr(0, stop);
-    char c = p[stop];
-    p.remove_prefix(stop + 1);
-    if (c == terminator) {
-      if (plain.empty()) {
-        AppendUtf8AsUtf16(run, out);  // the usual text, with no escape
-      } else {
-        plain += run;
-        flush();
-      }
-      *s = p;
+  // Bytes that stand for themselves are read as UTF-8. An ASCII byte ends any
+  // sequence before it, so the text decodes piece by piece between escapes;
+  // only an escaped byte above 0x7F may join its neighbours, and is gathered
+  // with them here.
+  std::string joined;
+  auto decode = [&](std::string_view run) {
+    if (joined.empty()) {
+      AppendUtf8AsUtf16(run, out);
+    } else {
+      joined += run;
+      AppendUtf8AsUtf16(joined, out);
+      joined.clear();
+    }
+  };
+  size_t end = p.find(terminator);  // the next terminator, escaped or not
+  for (size_t pos = 0;;) {
+    if (end != std::string_view::npos && end < pos) end = p.find(terminator, pos);
+    if (end == std::string_view::npos) return false;
+    size_t slash = p.substr(pos, end - pos).find('\\');
+    if (slash == std::string_view::npos) {
+      decode(p.substr(pos, end - pos));
+      *s = p.substr(end + 1);
       return true;
     }
-    plain += run;
-    if (p.empty()) return false;
-    char e = p.front();
-    p.remove_prefix(1);
+    std::string_view run = p.substr(pos, slash);
+    pos += slash + 1;
+    if (pos == p.size()) return false;
+    char e = p[pos++];
     char16_t unit;
     switch (e) {
       case 'a':
@@ -113,9 +123,8 @@ bool ReadEscaped(std::string_view* s, char terminator, std::u16string* out) {
       case 'x': {
         unsigned value = 0;
         int digits = 0;
-        while (digits < 4 && !p.empty() && HexDigit(p.front()) >= 0) {
-          value = value * 16 + HexDigit(p.front());
-          p.remove_prefix(1);
+        while (digits < 4 && pos < p.size() && HexDigit(p[pos]) >= 0) {
+          value = value * 16 + HexDigit(p[pos++]);
           ++digits;
         }
         unit = digits ? static_cast<char16_t>(value) : u'x';
@@ -124,17 +133,18 @@ bool ReadEscaped(std::string_view* s, char terminator, std::u16string* out) {
       default:
         if (e >= '0' && e <= '7') {
           unsigned value = e - '0';
-          for (int digits = 1; digits < 3 && !p.empty() && p.front() >= '0' && p.front() <= '7'; ++digits) {
-            value = value * 8 + (p.front() - '0');
-            p.remove_prefix(1);
-          }
+          for (int digits = 1; digits < 3 && pos < p.size() && p[pos] >= '0' && p[pos] <= '7'; ++digits)
+            value = value * 8 + (p[pos++] - '0');
           unit = static_cast<char16_t>(value);
+        } else if (static_cast<unsigned char>(e) < 0x80) {
+          unit = static_cast<char16_t>(e);  // \\, \", \[, \] and any other ASCII byte stand for themselves
         } else {
-          plain += e;  // \\, \", \[, \] and any other byte stand for themselves
+          joined += run;
+          joined += e;
           continue;
         }
     }
-    flush();
+    decode(run);
     *out += unit;
   }
 }
