@@ -23,9 +23,9 @@ void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
 
 }  // namespace
 
-// Frames returned from are watched by the unit tests; in the fuzzers, which
-// clang 15 and later have watch them too, that would cost a fifth of the runs.
-// ASAN_OPTIONS still decides.
+// Frames returned from are watched by the unit tests. In the fuzzers, where
+// ASan of clang 15 and later watches them by default, that would cost a fifth
+// of the runs. ASAN_OPTIONS still decides.
 extern "C" const char* __asan_default_options() { return "detect_stack_use_after_return=0"; }
 
 const std::string& FuzzPrefix() {

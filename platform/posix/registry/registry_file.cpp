@@ -316,18 +316,11 @@ RegistrySections::RegistrySections(std::string_view text) : text_(text) {
 bool RegistrySections::Next(RegistrySection* section) {
   if (!hasNext_) return false;
   section->path.swap(next_);
-  size_t start = nextBody_;
+  size_t start = pos_;  // just after the section's key line
   size_t end;
   bool readable;
-  hasNext_ = false;
-  if (NextKeyLine(&end, &readable)) {
-    if (readable) {
-      hasNext_ = true;
-      nextBody_ = pos_;
-    } else {
-      FindReadableKey();
-    }
-  }
+  hasNext_ = NextKeyLine(&end, &readable);
+  if (hasNext_ && !readable) FindReadableKey();
   section->body = text_.substr(start, end - start);
   return true;
 }
@@ -335,12 +328,7 @@ bool RegistrySections::Next(RegistrySection* section) {
 void RegistrySections::FindReadableKey() {
   size_t at;
   bool readable;
-  while (NextKeyLine(&at, &readable)) {
-    if (readable) {
-      hasNext_ = true;
-      nextBody_ = pos_;
-      return;
-    }
+  while ((hasNext_ = NextKeyLine(&at, &readable)) && !readable) {
   }
 }
 

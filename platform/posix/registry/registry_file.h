@@ -89,7 +89,7 @@ class RegistrySections {
   // Moves past the next key line, readable or not, reading its path into
   // next_. *at is where it begins, or the end of the text when there is none.
   bool NextKeyLine(size_t* at, bool* readable);
-  // Moves past the next readable key line, if any.
+  // Moves past the next readable key line; hasNext_ tells whether there was one.
   void FindReadableKey();
 
   std::string_view text_;
@@ -97,7 +97,6 @@ class RegistrySections {
   bool valid_ = false;
   bool hasNext_ = false;
   std::u16string next_;
-  size_t nextBody_ = 0;
   RegistryValue skipped_;  // room for the values passed over between key lines
 };
 
