@@ -2,6 +2,7 @@
 // problem with its line, and the exit status.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 
@@ -71,46 +72,42 @@ TEST_F(CheckTest, AnUnknownKeyIsNamedWithTheUpdatersMessage) {
   EXPECT_NE(report.problems[0].text.find(u8"the updater stops here: 情報ファイルがおかしい"), std::string::npos);
 }
 
-TEST_F(CheckTest, AMalformedEntry) {
-  Make(std::string(kHead) + "1:A.TXT\r\n1:a:b\r\n", {{"disk1/A.TXT", "a"}});
-  ExpectOne(5, "malformed entry");
-}
-
-TEST_F(CheckTest, MoreThan512Entries) {
-  std::string script = kHead;
-  for (int i = 0; i < 513; ++i) script += "1:A.TXT\r\n";
-  Make(script, {{"disk1/A.TXT", "a"}});
-  ExpectOne(3 + 513, "more than 512 entries");
-}
-
-TEST_F(CheckTest, MoreThan19DisksInAnEntry) {
-  std::string list = "1";
-  for (int d = 2; d <= 20; ++d) list += "+" + std::to_string(d);
-  Make(std::string(kHead) + list + ":M.DAT>M.DAT\r\n", {});
-  ExpectOne(4, "more than 19 disks");
-}
-
-TEST_F(CheckTest, ANameThatReachesOutsideItsFolder) {
-  Make(std::string(kHead) + "1:A.TXT>..\\..\\WINDOWS\\A.TXT\r\n", {{"disk1/A.TXT", "a"}});
-  ExpectOne(4, "'..'");
-}
-
-TEST_F(CheckTest, AFileMissingFromItsDisk) {
-  // On a disk, but not on the one the script names.
-  Make(std::string(kHead) + "2:A.TXT\r\n", {{"disk1/A.TXT", "a"}});
-  ExpectOne(4, "A.TXT is missing from disk 2");
-}
-
-TEST_F(CheckTest, APieceMissingFromItsDisk) {
-  Make(std::string(kHead) + "1+2:M.DA_>M.DAT\r\n", {{"disk1/M.DA1_", "1"}, {"disk1/M.DA2_", "2"}});
-  ExpectOne(4, "M.DA2_ is missing from disk 2");
-}
-
-TEST_F(CheckTest, ASplitEntryWithoutDestination) {
-  Make(std::string(kHead) + "1+2:M.DAT\r\n", {{"disk1/M.DAT1", "1"}, {"disk2/M.DAT2", "2"}});
-  ExpectOne(4, "without a destination");
-  Make(std::string(kHead) + "1+2:M.DAT> \r\n", {});
-  ExpectOne(4, "empty destination");
+// A medium with one problem, and the line and text it is reported with.
+TEST_F(CheckTest, EachProblemIsNamedAtItsLine) {
+  std::string entries513, disks20 = "1";
+  for (int i = 0; i < 513; ++i) entries513 += "1:A.TXT\r\n";
+  for (int d = 2; d <= 20; ++d) disks20 += "+" + std::to_string(d);
+  const std::string head = kHead;
+  struct Case {
+    std::string script;
+    std::map<std::string, std::string> files;
+    int line;
+    std::string text;
+  } cases[] = {
+      {head + "1:A.TXT\r\n1:a:b\r\n", {{"disk1/A.TXT", "a"}}, 5, "malformed entry"},
+      {head + entries513, {{"disk1/A.TXT", "a"}}, 3 + 513, "more than 512 entries"},
+      {head + disks20 + ":M.DAT>M.DAT\r\n", {}, 4, "more than 19 disks"},
+      {head + "1:A.TXT>..\\..\\WINDOWS\\A.TXT\r\n", {{"disk1/A.TXT", "a"}}, 4, "'..'"},
+      // On a disk, but not on the one the script names.
+      {head + "2:A.TXT\r\n", {{"disk1/A.TXT", "a"}}, 4, "A.TXT is missing from disk 2"},
+      {head + "1+2:M.DA_>M.DAT\r\n", {{"disk1/M.DA1_", "1"}, {"disk1/M.DA2_", "2"}}, 4,
+       "M.DA2_ is missing from disk 2"},
+      {head + "1+2:M.DAT\r\n", {{"disk1/M.DAT1", "1"}, {"disk2/M.DAT2", "2"}}, 4, "without a destination"},
+      {head + "1+2:M.DAT> \r\n", {{"disk1/M.DAT1", "1"}, {"disk2/M.DAT2", "2"}}, 4, "empty destination"},
+      {head + "3:A.TXT\r\n", {}, 4, "disk 3: no folder holds its label disk3.fix"},
+      {"APPNAME=Sample\r\n", {}, 0, "no REGISTRY line"},
+      {head + "REGISTRY=" + std::string(208, 'r') + "\r\n", {}, 4, "207 bytes"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::filesystem::remove_all(Path("m"));
+    Make(c.script, c.files);
+    ExpectOne(c.line, c.text);
+  }
+  Make(head + "1:" + std::string(300, 'n') + "\r\n", {});
+  std::vector<std::string> found = Problems();
+  ASSERT_FALSE(found.empty());
+  EXPECT_NE(found[0].find("4: longer than 259 bytes"), std::string::npos) << found[0];
 }
 
 // The updater copies each piece to the temporary directory under the piece's
@@ -129,22 +126,6 @@ TEST_F(CheckTest, ASplitEntryWhoseSourceHasAFolder) {
   }
   std::string out;
   EXPECT_EQ(Run({"check", Path("m")}, &out), 1) << out;
-}
-
-TEST_F(CheckTest, ADiskNoFolderIsLabelledFor) {
-  Make(std::string(kHead) + "3:A.TXT\r\n", {});
-  ExpectOne(4, "disk 3: no folder holds its label disk3.fix");
-}
-
-TEST_F(CheckTest, ScriptsWithoutAProductOrWithOverlongLines) {
-  Make("APPNAME=Sample\r\n", {});
-  ExpectOne(0, "no REGISTRY line");
-  Make(std::string(kHead) + "REGISTRY=" + std::string(208, 'r') + "\r\n", {});
-  ExpectOne(4, "207 bytes");
-  Make(std::string(kHead) + "1:" + std::string(300, 'n') + "\r\n", {});
-  std::vector<std::string> found = Problems();
-  ASSERT_FALSE(found.empty());
-  EXPECT_NE(found[0].find("4: longer than 259 bytes"), std::string::npos) << found[0];
 }
 
 TEST_F(CheckTest, TheProgramsMustBeBesideTheScript) {
