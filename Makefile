@@ -2,7 +2,8 @@
 # make test: installs what is missing, builds with the sanitizers, runs every
 # test and the fuzzers briefly, then builds for Windows (32 and 64 bits) and
 # runs the Windows tests under Wine, the 32-bit programs under the 32-bit
-# Wine. make bench: a Release build that measures the file transfer and a
+# Wine where this machine runs 32-bit programs (else the 64-bit ones run
+# every Windows test in their stead). make bench: a Release build that measures the file transfer and a
 # whole update against their peers (not part of make test). make fuzz-long:
 # a long fuzzing campaign that keeps what its corpus gained (tests/fuzz).
 BUILD ?= build
@@ -15,7 +16,7 @@ WINDOWS_BUILD_TYPE ?= MinSizeRel
 # a zip of the Windows programs that go on a medium.
 PREFIX ?= /usr/local
 
-.PHONY: all demo test unit fuzz fuzz-long bench windows host-tools win32 win64 install package deps clean
+.PHONY: all demo test unit fuzz fuzz-long bench windows i386-probe host-tools win32 win64 install package deps clean
 
 all: test
 
@@ -27,11 +28,27 @@ demo:
 	cmake --build $(BUILD)/release -j $(JOBS) --target orbane tavrix szdd mkmedium
 	python3 scripts/demo.py --bin-dir $(BUILD)/release --work $(BUILD)/demo
 
-unit:
-	sh scripts/deps.sh test
+# Some hosts of our kind refuse every 32-bit program, the 32-bit Wine
+# included. Whether this one does is found once per make, by running one
+# (scripts/i386_probe.py), and decides what the Windows part runs: where
+# they run, the i686 programs (the product) run every Windows test and
+# scenario under the 32-bit Wine; where they are refused, the i686 programs
+# are built and checked without running them, their tests are reported as
+# skipped, and the x86_64 programs run every test and scenario instead.
+I386 = $(BUILD)/i386-probe.txt
+i386-probe:
+	sh scripts/deps.sh build
+	mkdir -p $(BUILD)
+	python3 scripts/i386_probe.py $(BUILD) >$(I386).new
+	mv $(I386).new $(I386)
+	@echo "32-bit programs: $$(cat $(I386))"
+
+# zefa-update's tests make a 32-bit prefix too where 32-bit programs run.
+unit: i386-probe
+	ZEFA_I386="$$(cat $(I386))" sh scripts/deps.sh test
 	cmake -S . -B $(BUILD)/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEFA_SANITIZE=ON
 	cmake --build $(BUILD)/test -j $(JOBS)
-	cd $(BUILD)/test && ctest --output-on-failure -j $(JOBS)
+	ZEFA_I386="$$(cat $(I386))" ctest --test-dir $(BUILD)/test --output-on-failure -j $(JOBS)
 
 # The fuzz build uses clang 19: the libFuzzer of Debian's default clang (14)
 # looks for each feature of a run in its list of rare features one by one,
@@ -40,8 +57,8 @@ FUZZ_CLANG ?= clang-19
 FUZZ_CMAKE = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEFA_FUZZ=ON \
   -DCMAKE_C_COMPILER=$(FUZZ_CLANG) -DCMAKE_CXX_COMPILER=$(subst clang,clang++,$(FUZZ_CLANG))
 
-fuzz:
-	sh scripts/deps.sh test
+fuzz: i386-probe
+	ZEFA_I386="$$(cat $(I386))" sh scripts/deps.sh test
 	cmake -S . -B $(BUILD)/fuzz $(FUZZ_CMAKE)
 	cmake --build $(BUILD)/fuzz -j $(JOBS)
 	cd $(BUILD)/fuzz && ctest --output-on-failure
@@ -52,41 +69,50 @@ fuzz:
 FUZZ_SECONDS ?= 600
 FUZZ_JOBS ?= 1
 FUZZ_TARGETS ?=
-fuzz-long:
-	sh scripts/deps.sh test
+fuzz-long: i386-probe
+	ZEFA_I386="$$(cat $(I386))" sh scripts/deps.sh test
 	cmake -S . -B $(BUILD)/fuzz $(FUZZ_CMAKE)
 	cmake --build $(BUILD)/fuzz -j $(JOBS)
 	sh scripts/fuzz-long.sh $(BUILD)/fuzz $(FUZZ_SECONDS) $(FUZZ_JOBS) $(FUZZ_TARGETS)
 
 windows: win32 win64
+	@case "$$(cat $(I386))" in refused:*) \
+	  echo "make windows: this machine refuses 32-bit programs ($$(sed 's/^refused: *//' $(I386))); the i686 programs were built and checked but not run; the x86_64 programs ran every scenario instead" ;; \
+	esac
 
 # The media of the end-to-end scenarios under Wine are made with the host's
 # szdd and mkmedium, built in $(BUILD)/host.
-host-tools:
-	sh scripts/deps.sh windows
+host-tools: i386-probe
+	ZEFA_I386="$$(cat $(I386))" sh scripts/deps.sh windows
 	cmake -S . -B $(BUILD)/host -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEFA_TESTS=OFF
 	cmake --build $(BUILD)/host -j $(JOBS) --target szdd mkmedium
 
 # The product: the 32-bit programs, checked to import only the system's DLLs,
 # and every Windows test and end-to-end scenario (their media carry these
 # programs) under the 32-bit Wine in a 32-bit prefix, with a virtual display
-# (scripts/wine-session.sh).
+# (scripts/wine-session.sh); where 32-bit programs are refused, the checks
+# alone, and the rest reported as skipped.
 win32: host-tools
 	cmake -S . -B $(BUILD)/win32 -G Ninja -DCMAKE_BUILD_TYPE=$(WINDOWS_BUILD_TYPE) \
-	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake -DZEFA_HOST_TOOLS=$(CURDIR)/$(BUILD)/host
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake -DZEFA_HOST_TOOLS=$(CURDIR)/$(BUILD)/host \
+	  "-DZEFA_I386=$$(cat $(I386))"
 	cmake --build $(BUILD)/win32 -j $(JOBS)
-	sh scripts/wine-session.sh $(BUILD)/win32/wine.env \
-	  ctest --test-dir $(BUILD)/win32 --output-on-failure -j $(JOBS)
+	if [ "$$(cat $(I386))" = runs ]; then \
+	  sh scripts/wine-session.sh $(BUILD)/win32/wine.env ctest --test-dir $(BUILD)/win32 --output-on-failure -j $(JOBS); \
+	else \
+	  ctest --test-dir $(BUILD)/win32 --output-on-failure -j $(JOBS); \
+	fi
 
 # The same sources for 64-bit Windows under wine64 in a 64-bit prefix: its
 # unit tests, and of the scenarios only those where a 64-bit Windows differs
 # for the programs (the registry's two views: the keys are read in the view
-# of 32-bit programs).
+# of 32-bit programs). Where 32-bit programs are refused, it stands in for
+# the product: every scenario, and the restart-time deletion.
 WIN64_SCENARIOS = complete_update;expansion_kit_update
 win64: host-tools
 	cmake -S . -B $(BUILD)/win64 -G Ninja -DCMAKE_BUILD_TYPE=$(WINDOWS_BUILD_TYPE) \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake -DZEFA_HOST_TOOLS=$(CURDIR)/$(BUILD)/host \
-	  "-DZEFA_E2E_SCENARIOS=$(WIN64_SCENARIOS)"
+	  "-DZEFA_E2E_SCENARIOS=$(WIN64_SCENARIOS)" "-DZEFA_I386=$$(cat $(I386))"
 	cmake --build $(BUILD)/win64 -j $(JOBS)
 	sh scripts/wine-session.sh $(BUILD)/win64/wine.env \
 	  ctest --test-dir $(BUILD)/win64 --output-on-failure -j $(JOBS)

@@ -1,11 +1,18 @@
 #!/bin/sh
 # Installs the Debian packages that a make target needs, only those that are
 # missing, so that a second run costs nothing. Usage: deps.sh build|test|windows|bench|package
+#
+# The i386 packages (the 32-bit Wine) are installed only where this machine
+# runs 32-bit programs: ZEFA_I386 says so ("runs", or "refused: REASON", as
+# scripts/i386_probe.py answers), else the probe is run here.
 set -eu
+here=$(dirname "$0")
 
 build="cmake ninja-build g++ make locales python3"
-# zefa-update's end-to-end tests make their prefixes with wineboot.
-test="$build libgtest-dev googletest clang-19 libclang-rt-19-dev libmspack-dev mscompress mtools xorriso wine wine64"
+# zefa-update's end-to-end tests make their prefixes with wineboot, a 32-bit
+# one too where the 32-bit Wine runs.
+test="$build libgtest-dev googletest clang-19 libclang-rt-19-dev libmspack-dev mscompress mtools xorriso wine wine64
+  wine32:i386"
 # The Windows build: MinGW-w64 for both architectures, GoogleTest's sources,
 # and Wine to run the tests: wine32 (i386) runs the product, the 32-bit
 # programs, wine64 their 64-bit twins. Xvfb gives Wine a display, ImageMagick
@@ -159,6 +166,25 @@ for p in $pkgs; do
     esac
   fi
 done
+if [ -n "$missing_i386" ]; then
+  if [ -z "${ZEFA_I386:-}" ]; then
+    # The probe needs Python.
+    if ! command -v python3 >/dev/null; then
+      apt_get update -qq || true
+      apt_get install -y -qq --no-install-recommends python3 >/dev/null
+    fi
+    probe=$(mktemp -d "${TMPDIR:-/tmp}/zefa-i386-XXXXXX")
+    ZEFA_I386=$(python3 "$here/i386_probe.py" "$probe") || { rm -rf "$probe"; exit 1; }
+    rm -rf "$probe"
+  fi
+  case $ZEFA_I386 in
+    runs) ;;
+    refused:*)
+      echo "deps.sh: not installing$missing_i386: this machine refuses 32-bit programs (${ZEFA_I386#refused: })"
+      missing_i386="" ;;
+    *) echo "deps.sh: ZEFA_I386 is '$ZEFA_I386': runs, or refused: REASON" >&2; exit 1 ;;
+  esac
+fi
 if [ -n "$missing$missing_i386" ]; then
   echo "installing:$missing$missing_i386"
   log=$(mktemp "${TMPDIR:-/tmp}/zefa-deps-XXXXXX")

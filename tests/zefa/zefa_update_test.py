@@ -4,11 +4,16 @@ written by `wine reg add`, the installation in a folder with a Shift-JIS name,
 media made by mkmedium (folders, floppy images, a CD image) and images made by
 mtools and xorriso themselves.
 
-    zefa_update_test.py --bin-dir BUILD --work DIR [--reuse-prefix] [unittest arguments]
+    zefa_update_test.py --bin-dir BUILD --work DIR [--arch win64|win32] [--reuse-prefix] [unittest arguments]
 
 One wineboot prefix is made per run and shared by every test; each test lays
 the installation out afresh and checks that nothing else in the prefix
-changed. Exit status 77 (skipped) when Wine is not installed.
+changed. --arch win64 (the default) runs every test in a 64-bit prefix,
+--arch win32 some of them in a 32-bit one. Wine's loaders are started
+directly, the one of the prefix's kind: Debian's wrappers pick the 32-bit
+loader wherever it is installed, also on a host that refuses 32-bit programs.
+Exit status 77 (skipped) when Wine is not installed, or for win32 when this
+machine refuses 32-bit programs (ZEFA_I386, else scripts/i386_probe.py).
 """
 
 import argparse
@@ -23,8 +28,9 @@ import unittest
 
 BIN = WORK = None
 REUSE_PREFIX = False     # --reuse-prefix: the last run's prefix, to try a test again quickly
-PREFIX = None            # the prefix of the test at hand: the shared win64 one
-PREFIX32 = None          # the shared win32 prefix, where 32-bit Wine runs
+PREFIX = None            # the prefix of the run, shared by its tests
+WINE_DIR = "/usr/lib/wine"
+LOADER = {"win64": "wine64", "win32": "wine"}
 INSTALL_WIN = "C:\\ゲーム\\サンプル"
 REGISTRY = "SampleGame"
 KIT_REGISTRY = "KitGame"
@@ -73,16 +79,29 @@ def as_wine_user(args):
     return (["unshare", "--user", "--map-user=4000", "--map-group=4000"] if os.getuid() == 0 else []) + args
 
 
+def wineserver():
+    """The server, the 64-bit one where it is installed, as Debian's wrapper chooses."""
+    for name in ("wineserver64", "wineserver32"):
+        if os.path.exists(os.path.join(WINE_DIR, name)):
+            return os.path.join(WINE_DIR, name)
+    return None
+
+
 def wine(args, prefix, arch, log):
+    """A Windows program (wineboot, reg) under the loader of the prefix's kind,
+    or the server (wineserver ARGS)."""
+    if args[0] == "wineserver":
+        command = [wineserver()] + args[1:]
+    else:
+        command = [os.path.join(WINE_DIR, LOADER[arch])] + args
     with open(log, "ab") as out:
-        return subprocess.call(as_wine_user(args), env=wine_env(prefix, arch), stdin=subprocess.DEVNULL, stdout=out,
-                               stderr=subprocess.STDOUT, timeout=300)
+        return subprocess.call(as_wine_user(command), env=wine_env(prefix, arch), stdin=subprocess.DEVNULL,
+                               stdout=out, stderr=subprocess.STDOUT, timeout=300)
 
 
 def make_prefix(name, arch):
     """wineboot, then the keys written by Wine's own reg: into the 32-bit view
-    of a win64 prefix (/reg:32), as a 32-bit installer writes them. None when
-    Wine cannot make a prefix of that kind here."""
+    of a win64 prefix (/reg:32), as a 32-bit installer writes them."""
     prefix = os.path.join(WORK, name)
     ready = prefix + ".ready"
     if REUSE_PREFIX and os.path.exists(ready):
@@ -99,8 +118,6 @@ def make_prefix(name, arch):
         return wine(args, prefix, arch, log)
 
     if run(["wineboot", "--init"]) != 0:
-        if arch == "win32":
-            return None
         raise RuntimeError("wineboot failed, see " + log)
     view = ["/reg:32"] if arch == "win64" else []
     uninstall = "C:\\WINDOWS\\uninst.exe -f*" + INSTALL_WIN + "\\uninst.log"
@@ -110,7 +127,7 @@ def make_prefix(name, arch):
         ["reg", "add", "HKCU\\SOFTWARE\\ZEFA\\" + KIT_REGISTRY, "/v", "Garmo", "/t", "REG_DWORD", "/d", "1", "/f"],
     ]
     for c in commands:
-        if run(["wine"] + c + view) != 0:
+        if run(c + view) != 0:
             raise RuntimeError("wine reg add failed, see " + log)
     # Stopping the server writes the registry into the prefix's files.
     run(["wineserver", "-k"])
@@ -448,30 +465,23 @@ class ZefaUpdate(unittest.TestCase):
         self.assertIn("zefa-undo", help_run.out)
 
 
-class ZefaUpdateWin32(ZefaUpdate):
-    """A win32 prefix, whose registry has no 32-bit view of its own: the same
-    update and undo there."""
-
-    def setUp(self):
-        global PREFIX
-        if PREFIX32 is None:
-            self.skipTest("32-bit Wine makes no prefix here")
-        self.saved, PREFIX = PREFIX, PREFIX32
-        super().setUp()
-
-    def tearDown(self):
-        global PREFIX
-        try:
-            super().tearDown()
-        finally:
-            PREFIX = self.saved
+# In a win32 prefix, whose registry has no 32-bit view of its own: the same
+# update and undo there.
+WIN32_TESTS = ("test_folder_of_disk_folders_then_undo", "test_floppy_images_made_by_mkmedium")
 
 
-def load_tests(loader, standard, pattern):
-    suite = unittest.TestSuite(loader.loadTestsFromTestCase(ZefaUpdate))
-    for name in ("test_folder_of_disk_folders_then_undo", "test_floppy_images_made_by_mkmedium"):
-        suite.addTest(ZefaUpdateWin32(name))
-    return suite
+def i386_refused():
+    """Why this machine refuses 32-bit programs, or None where it runs them."""
+    answer = os.environ.get("ZEFA_I386")
+    if not answer:
+        probe = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "i386_probe.py")
+        answer = subprocess.run([sys.executable, probe, WORK], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                check=True).stdout.decode().strip()
+    if answer == "runs":
+        return None
+    if answer.startswith("refused:"):
+        return answer[len("refused:"):].strip()
+    raise RuntimeError("ZEFA_I386 is %r: runs, or refused: REASON" % answer)
 
 
 def main():
@@ -479,16 +489,24 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin-dir", required=True)
     parser.add_argument("--work", required=True)
+    parser.add_argument("--arch", choices=("win64", "win32"), default="win64")
     parser.add_argument("--reuse-prefix", action="store_true")
     args, rest = parser.parse_known_args()
     BIN, WORK, REUSE_PREFIX = os.path.abspath(args.bin_dir), os.path.abspath(args.work), args.reuse_prefix
-    if not shutil.which("wineboot"):
-        print("skipped: Wine is not installed (wineboot)")
+    loader = os.path.join(WINE_DIR, LOADER[args.arch])
+    if not os.path.exists(loader) or not wineserver():
+        print("skipped: Wine is not installed (%s)" % loader)
         return 77
     os.makedirs(WORK, exist_ok=True)
-    global PREFIX, PREFIX32
-    PREFIX = make_prefix("prefix", "win64")
-    PREFIX32 = make_prefix("prefix32", "win32")
+    if args.arch == "win32":
+        reason = i386_refused()
+        if reason:
+            print("skipped: this machine refuses 32-bit programs (%s), the 32-bit Wine among them" % reason)
+            return 77
+    global PREFIX
+    PREFIX = make_prefix("prefix" if args.arch == "win64" else "prefix32", args.arch)
+    if args.arch == "win32" and not rest:
+        rest = ["ZefaUpdate." + name for name in WIN32_TESTS]
     result = unittest.main(argv=[sys.argv[0]] + rest, exit=False, verbosity=2).result
     return 0 if result.wasSuccessful() else 1
 
