@@ -22,6 +22,9 @@ if(WIN32)
   add_link_options(-static)
   # <windows.h> would otherwise define min and max as macros.
   add_compile_definitions(NOMINMAX)
+  # Debug information, which the programs shed into a file of their own
+  # (zefa_windows_program).
+  add_compile_options($<${c_cxx}:-g>)
   if(ZEFA_SANITIZE OR ZEFA_FUZZ)
     message(FATAL_ERROR "The sanitizers and fuzzers run in the POSIX build only")
   endif()

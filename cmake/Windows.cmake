@@ -8,6 +8,12 @@ enable_language(RC)
 # (-mwindows) whose entry WinMain may come from a library: the C runtime's
 # start-up, which calls it, is linked after every library of ours, so the
 # linker is told to look for WinMain from the start.
+#
+# The program in the build tree is the one that goes on a medium: stripped,
+# with its debug information (the runtime's, and ours: the Windows build is
+# compiled with -g, which changes no code) in PROGRAM.debug beside it, for a
+# debugger (gdb: symbol-file). No debug link is added to the program: its
+# section would cost a floppy 512 bytes.
 function(zefa_windows_program target)
   set_target_properties(${target} PROPERTIES WIN32_EXECUTABLE ON)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
@@ -15,6 +21,10 @@ function(zefa_windows_program target)
   else()
     target_link_options(${target} PRIVATE -Wl,--undefined=WinMain)
   endif()
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> $<TARGET_FILE:${target}>.debug
+    COMMAND ${CMAKE_STRIP} --strip-all $<TARGET_FILE:${target}>
+    VERBATIM)
 endfunction()
 
 # The DLLs a program of ours may import: every Windows has them.
