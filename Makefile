@@ -13,7 +13,8 @@ WINDOWS_BUILD_TYPE ?= MinSizeRel
 
 # make install [PREFIX=DIR]: zefa-update, Orbane, Tavrix.bin, mkmedium and szdd
 # with their manual pages. make package: the Debian package of the same, and
-# a zip of the Windows programs that go on a medium.
+# a zip of the Windows programs that go on a medium, checked as the Windows
+# tests check them (tests/medium: what they import, their headers, sizes).
 PREFIX ?= /usr/local
 
 .PHONY: all demo test unit fuzz fuzz-long bench windows i386-probe host-tools win32 win64 install package deps clean
@@ -139,6 +140,10 @@ package:
 	cmake -S . -B $(BUILD)/win32-medium -G Ninja -DCMAKE_BUILD_TYPE=$(WINDOWS_BUILD_TYPE) -DZEFA_TESTS=OFF \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake
 	cmake --build $(BUILD)/win32-medium -j $(JOBS) --target orbane tavrix
+	python3 tests/medium/check_program.py --objdump i686-w64-mingw32-objdump --table docs/windows-imports.md \
+	  --max-size 24576 $(BUILD)/win32-medium/launcher/Orbane.exe
+	python3 tests/medium/check_program.py --objdump i686-w64-mingw32-objdump --table docs/windows-imports.md \
+	  --max-size 98304 $(BUILD)/win32-medium/updater/Tavrix.bin
 	rm -rf $(BUILD)/package/medium && mkdir -p $(BUILD)/package/medium
 	cp $(BUILD)/win32-medium/launcher/Orbane.exe $(BUILD)/win32-medium/updater/Tavrix.bin $(BUILD)/package/medium/
 	sed 's/$$/\r/' packaging/medium-programs.txt >$(BUILD)/package/medium/README.txt
