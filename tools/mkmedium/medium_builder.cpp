@@ -43,13 +43,6 @@ struct Source {
   std::string pieceStem;  // what its pieces are numbered after, should it be split
 };
 
-// Orders CP932 names as Windows tells them apart: letter case ignored.
-struct NoCaseLess {
-  bool operator()(const std::string& a, const std::string& b) const {
-    return wintext::CompareNoCase(a.c_str(), b.c_str()) < 0;
-  }
-};
-
 // The host's name (UTF-8, '/') of a CP932 name.
 std::string HostName(const std::string& cp932) {
   std::string utf8;
@@ -301,7 +294,7 @@ class Builder {
     for (const char* fixed : {kScriptName, kUpdaterName, "Orbane", "Orbane.exe"})
       taken.emplace(fixed, std::string("the medium's own ") + fixed);
     for (const Source& s : sources_) {
-      if (IsLabelName(s.stored)) throw Failure(Readable(s.name) + " would be taken for a disk label");
+      if (LooksLikeLabel(s.stored)) throw Failure(Readable(s.name) + " would be taken for a disk label");
       auto [at, added] = taken.emplace(s.stored, Readable(s.name));
       if (!added)
         throw Failure(at->second + " and " + Readable(s.name) + " would both be " + Readable(s.stored) +
@@ -515,6 +508,7 @@ class Builder {
   void Verify() {
     progress_.Show("checking the medium");
     CheckReport report = CheckMedium({staging_});
+    notes_ = report.notes;
     if (report.problems.empty()) return;
     std::string text = "internal: the medium made fails its check:";
     for (const Problem& p : report.problems) text += "\n  line " + std::to_string(p.line) + ": " + p.text;
@@ -550,6 +544,7 @@ class Builder {
     r.disks = layout_.disks;
     r.freeBytes = layout_.freeBytes;
     r.launcherName = launcherName_;
+    r.notes = notes_;
     return r;
   }
 
@@ -565,6 +560,7 @@ class Builder {
   std::map<std::tuple<size_t, uint64_t, uint64_t>, std::string> pieceFiles_;
   Layout layout_;
   std::string script_;
+  std::vector<Problem> notes_;
 };
 
 }  // namespace
