@@ -1,12 +1,8 @@
 #include "case_clash.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <map>
-#include <memory>
 
 #include "host_files.h"
 #include "medium_name.h"
@@ -16,18 +12,7 @@ namespace mkmedium {
 namespace {
 
 void Walk(const std::string& root, const std::string& rel, std::vector<Clash>* found) {
-  std::string folder = rel.empty() ? root : root + "/" + rel;
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-  if (!dir) throw SystemFailure("cannot read the folder", folder, errno);
-  std::vector<std::string> names;
-  errno = 0;
-  while (struct dirent* e = readdir(dir.get())) {
-    std::string name = e->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-    errno = 0;
-  }
-  if (errno) throw SystemFailure("cannot read the folder", folder, errno);
-  std::sort(names.begin(), names.end());
+  std::vector<std::string> names = FolderNames(rel.empty() ? root : root + "/" + rel);
   std::map<std::string, Clash, NoCaseLess> byName;
   for (const std::string& name : names) {
     std::string cp932;

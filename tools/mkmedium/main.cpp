@@ -177,7 +177,9 @@ int Build(int argc, char** argv) {
     std::printf("  disk%d: %s%d file%s, %s bytes free\n", d,
                 d == 1 ? (r.launcherName + ", Tavrix.bin, Orbane.fix, ").c_str() : "", perDisk[size_t(d)],
                 perDisk[size_t(d)] == 1 ? "" : "s", Thousands(r.freeBytes[size_t(d - 1)]).c_str());
-  PrintProblems(o.out + "/disk1/Orbane.fix", r.notes, "note: ");
+  std::string out = o.out;
+  while (out.size() > 1 && out.back() == '/') out.pop_back();
+  PrintProblems(out + "/disk1/Orbane.fix", r.notes, "note: ");
   return kOk;
 }
 

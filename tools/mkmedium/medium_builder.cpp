@@ -54,17 +54,7 @@ std::string HostName(const std::string& cp932) {
 // The walk over the folder of updated files, below rel.
 void Scan(const std::string& root, const std::string& rel, std::set<std::pair<dev_t, ino_t>>* path,
           std::vector<Source>* found) {
-  std::string folder = rel.empty() ? root : root + "/" + rel;
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-  if (!dir) throw SystemFailure("cannot read the folder", folder, errno);
-  std::vector<std::string> names;
-  errno = 0;
-  while (struct dirent* e = readdir(dir.get())) {
-    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
-    errno = 0;
-  }
-  if (errno) throw SystemFailure("cannot read the folder", folder, errno);
-  std::sort(names.begin(), names.end());
+  std::vector<std::string> names = FolderNames(rel.empty() ? root : root + "/" + rel);
   for (const std::string& n : names) {
     std::string r = rel.empty() ? n : rel + "/" + n;
     std::string host = root + "/" + r;
