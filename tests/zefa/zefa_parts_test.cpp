@@ -173,6 +173,11 @@ TEST(Images, ListedByTheirToolsBeforeAnythingIsUnpacked) {
   ImageListing listed = ListImage(dir / "f.img", fat, log);
   EXPECT_EQ(listed.bytes, 73000u);
   EXPECT_TRUE(listed.special.empty());
+  // mdir lists a lone folder, and an empty floppy, otherwise.
+  ASSERT_EQ(RunTool({"mformat", "-C", "-i", dir / "g.img", "-f", "720", "::"}, log), 0);
+  EXPECT_EQ(ListImage(dir / "g.img", InspectImage(dir / "g.img"), log).bytes, 0u);
+  ASSERT_EQ(RunTool({"mcopy", "-i", dir / "g.img", dir / "src/A.TXT", "::"}, log), 0);
+  EXPECT_EQ(ListImage(dir / "g.img", InspectImage(dir / "g.img"), log).bytes, 3000u);
 
   ASSERT_EQ(mkfifo((dir / "src/PIPE").c_str(), 0600), 0);
   bool device = mknod((dir / "src/NULL").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
@@ -222,6 +227,16 @@ TEST(Images, WhatCannotBeUnpackedIsRefusedBeforehand) {
 
 // ---- media ------------------------------------------------------------------
 
+// The reason GatherMedium gives for the arguments, or "(accepted)".
+std::string Refusal(const Scratch& dir, const std::vector<std::string>& args) {
+  try {
+    GatherMedium(args, dir / "work", false);
+  } catch (const mkmedium::Failure& f) {
+    return f.what();
+  }
+  return "(accepted)";
+}
+
 TEST(Media, DisksByTheirLabelsAndTheScriptsDisk) {
   Scratch dir;
   dir.Write("cd/disk10/disk10.fix", "");
@@ -243,14 +258,7 @@ TEST(Media, RefusedWithTheirReason) {
   dir.Write("b/disk1.fix", "");
   dir.Write("c/disk2.fix", "");
   dir.Write("empty/readme.txt", "");
-  auto reason = [&](const std::vector<std::string>& args) {
-    try {
-      GatherMedium(args, dir / "work", false);
-    } catch (const mkmedium::Failure& f) {
-      return std::string(f.what());
-    }
-    return std::string("(accepted)");
-  };
+  auto reason = [&](const std::vector<std::string>& args) { return Refusal(dir, args); };
   EXPECT_NE(reason({dir / "a", dir / "b"}).find("two disks have the label disk1.fix"), std::string::npos);
   EXPECT_NE(reason({dir / "c"}).find("Orbane.fix"), std::string::npos);
   EXPECT_NE(reason({dir / "empty"}).find("holds no disk"), std::string::npos);
@@ -261,16 +269,6 @@ TEST(Media, RefusedWithTheirReason) {
   EXPECT_NE(links.find(dir / "a/pipe"), std::string::npos) << links;
   links = reason({dir / "c", dir / "a"});
   EXPECT_NE(links.find(dir / "c/etc"), std::string::npos) << links;
-}
-
-// The reason GatherMedium gives for the arguments, or "(accepted)".
-std::string Refusal(const Scratch& dir, const std::vector<std::string>& args) {
-  try {
-    GatherMedium(args, dir / "work", false);
-  } catch (const mkmedium::Failure& f) {
-    return f.what();
-  }
-  return "(accepted)";
 }
 
 // A label counts in the one form the updater asks for, "disk%d.fix", letter

@@ -99,21 +99,30 @@ void ReadIsoListing(const std::string& log, ImageListing* listing) {
   }
 }
 
-// A FAT image's listing by mdir: the bytes of its files are on the line
-// after "Total files listed:", as "N files   1 234 567 bytes".
+// A FAT image's listing by mdir: each folder ends with a line such as
+// "3 files   1 234 bytes", and a listing of more than one folder with their
+// sum on the line after "Total files listed:".
 void ReadFatListing(const std::string& log, ImageListing* listing) {
   std::ifstream in(log);
   std::string line;
-  while (std::getline(in, line))
-    if (line.find("Total files listed:") != std::string::npos && std::getline(in, line)) {
-      size_t from = line.find("files"), to = line.find("bytes");
-      if (from == std::string::npos || to == std::string::npos || to < from) break;
-      uint64_t bytes = 0;
-      for (size_t i = from; i < to; ++i)
-        if (line[i] >= '0' && line[i] <= '9') bytes = bytes * 10 + uint64_t(line[i] - '0');
-      listing->bytes = bytes;
-      listing->known = true;
+  auto bytesOf = [](const std::string& text, uint64_t* bytes) {
+    size_t from = text.find(" file"), to = text.rfind(" bytes");
+    if (from == std::string::npos || to == std::string::npos || to < from || text.compare(to, 7, " bytes") != 0 ||
+        to + 6 != text.size())
+      return false;
+    *bytes = 0;
+    for (size_t i = from; i < to; ++i)
+      if (text[i] >= '0' && text[i] <= '9') *bytes = *bytes * 10 + uint64_t(text[i] - '0');
+    return true;
+  };
+  uint64_t bytes;
+  while (std::getline(in, line)) {
+    if (line.find("Total files listed:") != std::string::npos) {
+      listing->known = std::getline(in, line) && bytesOf(line, &listing->bytes);
+      return;
     }
+    if (bytesOf(line, &bytes)) listing->bytes += bytes, listing->known = true;
+  }
 }
 
 }  // namespace
@@ -149,6 +158,13 @@ ImageListing ListImage(const std::string& path, const ImageInfo& info, const std
   if (status == -2)
     throw Failure(path + ": cannot run " + argv[0] + " (Debian package " +
                   (info.kind == ImageKind::kFat ? "mtools" : "xorriso") + ")");
+  // mdir finds nothing to list on an empty floppy.
+  if (status != 0 && info.kind == ImageKind::kFat && LogTail(log, 1).find("not found") != std::string::npos) {
+    unlink(log.c_str());
+    ImageListing empty;
+    empty.known = true;
+    return empty;
+  }
   if (status != 0) {
     std::string tail = mkmedium::Exists(log) ? LogTail(log) : "";
     throw Failure(path + ": " + argv[0] + " cannot read the image" + (tail.empty() ? "" : ":\n" + tail));
