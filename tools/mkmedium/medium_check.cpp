@@ -219,21 +219,15 @@ class Checker {
   void CheckLabels() {
     for (const Folder& f : folders_) {
       std::vector<std::string> labels;
-      std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(f.host.c_str()), closedir);
-      if (!dir) throw SystemFailure("cannot read the folder", f.host, errno);
-      while (struct dirent* e = readdir(dir.get())) {
-        std::string name = e->d_name;
+      for (const std::string& name : FolderNames(f.host)) {
         if (!LooksLikeLabel(name)) continue;
         if (IsLabelName(name)) {
           labels.push_back(name);
           continue;
         }
-        std::string digits = name.substr(4, name.size() - 8);
-        digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
-        Add(0, f.host + "/" + name + " is no disk label: the updater looks for disk" + digits +
-                   ".fix, in that form, and never finds it");
+        Add(0, f.host + "/" + name + " is no disk label: the updater looks for " + LabelMeant(name) +
+                   ", in that form, and never finds it");
       }
-      std::sort(labels.begin(), labels.end());
       if (labels.size() > 1) {
         std::string list;
         for (const std::string& l : labels) list += (list.empty() ? "" : ", ") + l;

@@ -1,5 +1,6 @@
 #include "medium_name.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdio>
@@ -139,6 +140,12 @@ bool IsLabelName(const std::string& name, int* number) {
   if (n > INT_MAX) return false;
   if (number) *number = int(n);
   return true;
+}
+
+std::string LabelMeant(const std::string& name) {
+  std::string digits = name.substr(4, name.size() - 8);
+  digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
+  return "disk" + digits + ".fix";
 }
 
 bool NoCaseLess::operator()(const std::string& a, const std::string& b) const {

@@ -47,6 +47,10 @@ bool IsLabelName(const std::string& name, int* number = nullptr);
 // the labels and the names that a person would take for one (disk02.fix).
 bool LooksLikeLabel(const std::string& name);
 
+// The label that a name like one (LooksLikeLabel) was meant to be, in the
+// updater's form: disk2.fix for disk02.fix.
+std::string LabelMeant(const std::string& name);
+
 // Orders CP932 names as Windows tells them apart: letter case ignored.
 struct NoCaseLess {
   bool operator()(const std::string& a, const std::string& b) const;

@@ -123,8 +123,7 @@ void AddFolder(Medium* medium, const std::string& folder, const std::string& sho
   // A label in another form than the updater's: it never finds it.
   for (const std::string& name : Entries(folder))
     if (mkmedium::LooksLikeLabel(name)) {
-      text += "; " + name + " is no label: the updater looks for the form disk" +
-              std::to_string(std::atoi(name.c_str() + 4)) + ".fix";
+      text += "; " + name + " is no label: the updater looks for the form " + mkmedium::LabelMeant(name);
       break;
     }
   throw Failure(text);
