@@ -319,6 +319,20 @@ TEST_F(MediumTest, TheLauncherIsNamedForItsPlatform) {
   EXPECT_NE(BuildError().find("neither a Linux nor a Windows program"), std::string::npos);
 }
 
+// The check that build runs finds the folders the installation must have;
+// build tells them once.
+TEST_F(MediumTest, BuildTellsTheFoldersTheInstallationMustHaveOnce) {
+  AddFile("DATA/NEW/EXTRA.DAT", Text(100));
+  AddFile("DATA/NEW/MORE.DAT", Text(100, 2));
+  Strings args{"build", "--appname", "App", "--registry", "Reg", "--disk-size", "1.44M", "--orbane", Path("Orbane"),
+               "--tavrix", Path("Tavrix.bin"), Path("files"), Path("out")};
+  std::string out;
+  EXPECT_EQ(Run(args, &out), 0) << out;
+  size_t at = out.find("/out/disk1/Orbane.fix:4: note: the installation must already have the folder 'DATA\\NEW'");
+  EXPECT_NE(at, std::string::npos) << out;
+  EXPECT_EQ(out.find("note:", out.find('\n', at)), std::string::npos) << out;
+}
+
 TEST_F(MediumTest, TheCommandIsQuietWhenAskedAndDrawsNoProgressOffATerminal) {
   AddFile("A.TXT", Text(20000));
   Strings args{"build", "--appname", "App", "--registry", "Reg", "--disk-size", "1.44M", "--orbane", Path("Orbane"),

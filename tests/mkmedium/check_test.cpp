@@ -97,6 +97,18 @@ TEST_F(CheckTest, EachProblemIsNamedAtItsLine) {
       {head + "3:A.TXT\r\n", {}, 4, "disk 3: no folder holds its label disk3.fix"},
       {"APPNAME=Sample\r\n", {}, 0, "no REGISTRY line"},
       {head + "REGISTRY=" + std::string(208, 'r') + "\r\n", {}, 4, "207 bytes"},
+      // Labels: the one form "disk%d.fix" of the folder's one disk.
+      {head, {{"disk3/disk03.fix", ""}}, 0, "disk03.fix is no disk label: the updater looks for disk3.fix"},
+      {head, {{"disk1/disk2.fix", ""}}, 0, "holds more than one disk label (disk1.fix, disk2.fix)"},
+      {head, {{"disk1/DISK1.FIX", ""}}, 0, "holds more than one disk label (DISK1.FIX, disk1.fix)"},
+      // Names that differ only in case: at the line of the script's name that
+      // reaches them, by the file or by a folder above it; else for the disk.
+      {head + "1:A.TXT\r\n", {{"disk1/A.TXT", "a"}, {"disk1/a.txt", "b"}}, 4,
+       "A.TXT reaches more than one file"},
+      {head + "2:sub\\C.TXT\r\n", {{"disk2/sub/C.TXT", "c"}, {"disk2/SUB/D.TXT", "d"}}, 4,
+       "SUB and sub differ only in letter case"},
+      {head + "1:A.TXT\r\n", {{"disk1/A.TXT", "a"}, {"disk2/X.DAT", "1"}, {"disk2/x.dat", "2"}}, 0,
+       "X.DAT and x.dat differ only in letter case"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -104,6 +116,7 @@ TEST_F(CheckTest, EachProblemIsNamedAtItsLine) {
     Make(c.script, c.files);
     ExpectOne(c.line, c.text);
   }
+  std::filesystem::remove_all(Path("m"));
   Make(head + "1:" + std::string(300, 'n') + "\r\n", {});
   std::vector<std::string> found = Problems();
   ASSERT_FALSE(found.empty());
@@ -126,6 +139,29 @@ TEST_F(CheckTest, ASplitEntryWhoseSourceHasAFolder) {
   }
   std::string out;
   EXPECT_EQ(Run({"check", Path("m")}, &out), 1) << out;
+}
+
+// The updater creates no folder: each folder of the installation that the
+// script writes into is a note, once, at its first entry's line, and the
+// medium stays clean.
+TEST_F(CheckTest, FoldersTheInstallationMustHaveAreNotes) {
+  Make(std::string(kHead) + "1:DATA\\A.TXT\r\n1:B.TX_>data\\B.TXT\r\n1+2:M.DAT>DATA\\NEW\\M.DAT\r\n"
+                            "1:ソフト\\表\\X.TXT\r\n1:C.TXT\r\n",
+       {{"disk1/DATA/A.TXT", "a"}, {"disk1/B.TX_", "b"}, {"disk1/M.DAT1", "m"}, {"disk2/M.DAT2", "m"},
+        {u8"disk1/ソフト/表/X.TXT", "x"}, {"disk1/C.TXT", "c"}});
+  EXPECT_EQ(Problems(), std::vector<std::string>{});
+  std::vector<std::string> notes;
+  for (const mkmedium::Problem& p : report.notes) notes.push_back(std::to_string(p.line) + ": " + p.text);
+  ASSERT_EQ(notes.size(), 3u) << ::testing::PrintToString(notes);
+  EXPECT_NE(notes[0].find("4: the installation must already have the folder 'DATA'"), std::string::npos);
+  EXPECT_NE(notes[1].find("6: the installation must already have the folder 'DATA\\NEW'"), std::string::npos);
+  EXPECT_NE(notes[2].find(u8"7: the installation must already have the folder 'ソフト\\表'"), std::string::npos);
+  std::string out;
+  EXPECT_EQ(Run({"check", Path("m")}, &out), 0) << out;
+  EXPECT_NE(out.find("Orbane.fix:6: note: the installation must already have the folder 'DATA\\NEW'"),
+            std::string::npos) << out;
+  EXPECT_EQ(Run({"check", "--quiet", Path("m")}, &out), 0);
+  EXPECT_EQ(out, "");
 }
 
 TEST_F(CheckTest, TheProgramsMustBeBesideTheScript) {

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -15,6 +17,7 @@
 #include "images.h"
 #include "media.h"
 #include "outcome.h"
+#include "tool_run.h"
 #include "undo.h"
 #include "updater_run.h"
 
@@ -157,7 +160,82 @@ TEST(Images, OtherFilesAreNone) {
   EXPECT_THROW(InspectImage(dir / "missing.img"), mkmedium::Failure);
 }
 
+// What an image's own listing shows: the bytes of its files, and what is
+// neither a file nor a folder.
+TEST(Images, ListedByTheirToolsBeforeAnythingIsUnpacked) {
+  Scratch dir;
+  dir.Write("src/A.TXT", std::string(3000, 'a'));
+  dir.Write("src/SUB/B.BIN", std::string(70000, 'b'));
+  std::string log = dir / "list.log";
+  ASSERT_EQ(RunTool({"mformat", "-C", "-i", dir / "f.img", "-f", "1440", "::"}, log), 0);
+  ASSERT_EQ(RunTool({"mcopy", "-s", "-i", dir / "f.img", dir / "src/A.TXT", dir / "src/SUB", "::"}, log), 0);
+  ImageInfo fat = InspectImage(dir / "f.img");
+  ImageListing listed = ListImage(dir / "f.img", fat, log);
+  EXPECT_EQ(listed.bytes, 73000u);
+  EXPECT_TRUE(listed.special.empty());
+  // mdir lists a lone folder, and an empty floppy, otherwise.
+  ASSERT_EQ(RunTool({"mformat", "-C", "-i", dir / "g.img", "-f", "720", "::"}, log), 0);
+  EXPECT_EQ(ListImage(dir / "g.img", InspectImage(dir / "g.img"), log).bytes, 0u);
+  ASSERT_EQ(RunTool({"mcopy", "-i", dir / "g.img", dir / "src/A.TXT", "::"}, log), 0);
+  EXPECT_EQ(ListImage(dir / "g.img", InspectImage(dir / "g.img"), log).bytes, 3000u);
+
+  ASSERT_EQ(mkfifo((dir / "src/PIPE").c_str(), 0600), 0);
+  bool device = mknod((dir / "src/NULL").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+  ASSERT_EQ(RunTool({"xorriso", "-as", "mkisofs", "-quiet", "-R", "-o", dir / "c.iso", dir / "src"}, log), 0);
+  ImageInfo iso = InspectImage(dir / "c.iso");
+  listed = ListImage(dir / "c.iso", iso, log);
+  EXPECT_EQ(listed.bytes, 73000u);
+  std::string special;
+  for (const std::string& s : listed.special) special += s + ";";
+  EXPECT_EQ(special, device ? "'/NULL';'/PIPE';" : "'/PIPE';");
+  try {
+    CheckImageListing(dir / "c.iso", iso, listed, dir.root());
+    ADD_FAILURE() << "special files passed";
+  } catch (const mkmedium::Failure& f) {
+    EXPECT_NE(std::string(f.what()).find("neither files nor folders"), std::string::npos) << f.what();
+  }
+}
+
+// Files that add up to far more than their image holds, or to more than the
+// room left where they would be unpacked, are refused before any is.
+TEST(Images, WhatCannotBeUnpackedIsRefusedBeforehand) {
+  Scratch dir;
+  auto reason = [&](uint64_t volume, uint64_t files) {
+    ImageInfo info;
+    info.kind = ImageKind::kIso;
+    info.size = volume;
+    ImageListing listing;
+    listing.bytes = files;
+    listing.known = true;
+    try {
+      CheckImageListing(dir / "x.iso", info, listing, dir / "work/medium1");
+    } catch (const mkmedium::Failure& f) {
+      return std::string(f.what());
+    }
+    return std::string("(accepted)");
+  };
+  mkmedium::MakeFolders(dir / "work/medium1");
+  EXPECT_EQ(reason(2600000, 2500000), "(accepted)");
+  EXPECT_EQ(reason(2600000, 5200000), "(accepted)");
+  EXPECT_NE(reason(2600000, 5200001).find("far more than the 2.6 MB of the image can hold"), std::string::npos);
+  EXPECT_NE(reason(2600000, 302000000).find("add up to 302.0 MB"), std::string::npos);
+  // No file system has an exabyte free.
+  std::string room = reason(uint64_t(1) << 61, uint64_t(1) << 60);
+  EXPECT_NE(room.find("and the temporary folder " + dir.root() + " has"), std::string::npos) << room;
+  EXPECT_NE(room.find("name a folder with room in TMP"), std::string::npos) << room;
+}
+
 // ---- media ------------------------------------------------------------------
+
+// The reason GatherMedium gives for the arguments, or "(accepted)".
+std::string Refusal(const Scratch& dir, const std::vector<std::string>& args) {
+  try {
+    GatherMedium(args, dir / "work", false);
+  } catch (const mkmedium::Failure& f) {
+    return f.what();
+  }
+  return "(accepted)";
+}
 
 TEST(Media, DisksByTheirLabelsAndTheScriptsDisk) {
   Scratch dir;
@@ -180,14 +258,7 @@ TEST(Media, RefusedWithTheirReason) {
   dir.Write("b/disk1.fix", "");
   dir.Write("c/disk2.fix", "");
   dir.Write("empty/readme.txt", "");
-  auto reason = [&](const std::vector<std::string>& args) {
-    try {
-      GatherMedium(args, dir / "work", false);
-    } catch (const mkmedium::Failure& f) {
-      return std::string(f.what());
-    }
-    return std::string("(accepted)");
-  };
+  auto reason = [&](const std::vector<std::string>& args) { return Refusal(dir, args); };
   EXPECT_NE(reason({dir / "a", dir / "b"}).find("two disks have the label disk1.fix"), std::string::npos);
   EXPECT_NE(reason({dir / "c"}).find("Orbane.fix"), std::string::npos);
   EXPECT_NE(reason({dir / "empty"}).find("holds no disk"), std::string::npos);
@@ -198,6 +269,91 @@ TEST(Media, RefusedWithTheirReason) {
   EXPECT_NE(links.find(dir / "a/pipe"), std::string::npos) << links;
   links = reason({dir / "c", dir / "a"});
   EXPECT_NE(links.find(dir / "c/etc"), std::string::npos) << links;
+}
+
+// A label counts in the one form the updater asks for, "disk%d.fix", letter
+// case aside: disk02.fix is no disk at all.
+TEST(Media, ALabelCountsOnlyInTheUpdatersForm) {
+  Scratch dir;
+  dir.Write("a/disk02.fix", "");
+  dir.Write("a/disk1.fixx", "");
+  dir.Write("a/DISK3.FIX", "");
+  dir.Write("a/disk4.fix", "");
+  dir.Write("a/disk0.fix", "");
+  dir.Write("a/disk99999999999.fix", "");
+  std::vector<int> labels = Labels(dir / "a");
+  std::sort(labels.begin(), labels.end());
+  EXPECT_EQ(labels, (std::vector<int>{0, 3, 4}));
+  dir.Write("b/disk02.fix", "");
+  dir.Write("b/Orbane.fix", "");
+  std::string why = Refusal(dir, {dir / "b"});
+  EXPECT_NE(why.find("holds no disk"), std::string::npos) << why;
+  EXPECT_NE(why.find("disk02.fix is no label: the updater looks for the form disk2.fix"), std::string::npos) << why;
+
+  mkmedium::MakeFolders(dir / "prefix/dosdevices");
+  DriveLink drive(dir / "prefix", dir / "a");
+  Medium medium;
+  medium.disks[2] = Disk{2, dir / "b", "b"};
+  std::ostringstream note;
+  EXPECT_FALSE(ChangeDisk("disk02.fix", medium, &drive, note));
+  EXPECT_FALSE(ChangeDisk("disk+2.fix", medium, &drive, note));
+}
+
+// Windows holds one of two names that differ only in case, and a label twice
+// is no second disk.
+TEST(Media, NamesThatDifferOnlyInCaseAreRefused) {
+  Scratch dir;
+  dir.Write("m/disk1.fix", "");
+  dir.Write("m/Orbane.fix", "");
+  dir.Write("m/MAIN.EX_", "1");
+  dir.Write("m/main.ex_", "2");
+  std::string why = Refusal(dir, {dir / "m"});
+  EXPECT_NE(why.find("differ only in letter case"), std::string::npos) << why;
+  EXPECT_NE(why.find("MAIN.EX_ and main.ex_"), std::string::npos) << why;
+  unlink((dir / "m/main.ex_").c_str());
+  dir.Write("m/DATA/A.TXT", "");
+  dir.Write("m/data/B.TXT", "");
+  why = Refusal(dir, {dir / "m"});
+  EXPECT_NE(why.find("DATA and data"), std::string::npos) << why;
+  mkmedium::RemoveTree(dir / "m/data");
+  dir.Write("m/DISK1.FIX", "");
+  why = Refusal(dir, {dir / "m"});
+  EXPECT_NE(why.find("DISK1.FIX and disk1.fix"), std::string::npos) << why;
+  unlink((dir / "m/DISK1.FIX").c_str());
+  EXPECT_EQ(Refusal(dir, {dir / "m"}), "(accepted)");
+}
+
+// A folder medium that another user may change could have a file swapped for
+// a link to one of this user's private files after it was looked at.
+TEST(Media, AFolderMediumOthersMayChangeIsRefused) {
+  Scratch dir;
+  dir.Write("m/disk1/disk1.fix", "");
+  dir.Write("m/disk1/Orbane.fix", "");
+  dir.Write("m/disk1/DATA/A.TXT", "");
+  ASSERT_EQ(Refusal(dir, {dir / "m"}), "(accepted)");
+  // Writable by others: the medium, a folder of it, a folder above it.
+  for (std::string folder : {"m", "m/disk1/DATA", ""}) {
+    SCOPED_TRACE(folder);
+    std::string path = folder.empty() ? dir.root() : dir / folder;
+    ASSERT_EQ(chmod(path.c_str(), 0777), 0);
+    std::string why = Refusal(dir, {dir / "m"});
+    EXPECT_NE(why.find("another user may change the medium"), std::string::npos) << why;
+    EXPECT_NE(why.find("\n  " + path), std::string::npos) << why;
+    ASSERT_EQ(chmod(path.c_str(), 0755), 0);
+  }
+  // Above it, a folder all may write into that keeps each one's entries
+  // theirs (as /tmp) is no way in.
+  ASSERT_EQ(chmod(dir.root().c_str(), 01777), 0);
+  EXPECT_EQ(Refusal(dir, {dir / "m"}), "(accepted)");
+  ASSERT_EQ(chmod(dir.root().c_str(), 0700), 0);
+  if (geteuid() != 0) GTEST_SKIP() << "giving a folder to another user needs root";
+  ASSERT_EQ(chown((dir / "m/disk1").c_str(), 4321, 4321), 0);
+  std::string why = Refusal(dir, {dir / "m"});
+  EXPECT_NE(why.find("\n  " + dir / "m/disk1"), std::string::npos) << why;
+  // A file of another user's in this user's own folder cannot be swapped.
+  ASSERT_EQ(chown((dir / "m/disk1").c_str(), 0, 0), 0);
+  ASSERT_EQ(chown((dir / "m/disk1/DATA/A.TXT").c_str(), 4321, 4321), 0);
+  EXPECT_EQ(Refusal(dir, {dir / "m"}), "(accepted)");
 }
 
 // ---- the drive and the disk change ----------------------------------------------

@@ -448,6 +448,124 @@ class ZefaUpdate(unittest.TestCase):
         self.call(["xorriso", "-as", "mkisofs", "-quiet", "-R", "-o", iso, os.path.join(medium, "disk1")])
         self.refused([iso], "HOST.TXT")
 
+    # -- what mkmedium check calls clean installs; what it finds does not --------
+    def test_a_medium_check_calls_clean_installs_and_each_problem_it_finds_does_not(self):
+        # A file in a folder that the installation lacks: a note, not a problem.
+        extra = b"extra data\r\n" * 10
+        put(os.path.join(self.dir, "update", "DATA", "NEW", "EXTRA.DAT"), extra, NEW)
+        medium = self.build_medium()
+        check = self.check(medium)
+        self.assertEqual(check.returncode, 0, check.stdout)
+        self.assertIn("note: the installation must already have the folder 'DATA\\NEW'", check.stdout)
+        run = self.zefa([medium], ["yes", "ok", "ok"])
+        self.assertEqual(run.status, 1, run.out + run.err)
+        self.assertIn("NEW\\EXTRA.DAT'を作成できません", run.transcript)
+        self.assertEqual(self.undo().status, 0)
+        self.expect_untouched()
+        os.makedirs(os.path.join(install_host(), "DATA", "NEW"))
+
+        def rename(old, new):
+            os.rename(os.path.join(self.broken, old), os.path.join(self.broken, new))
+
+        def copy(old, new):
+            shutil.copy2(os.path.join(self.broken, old), os.path.join(self.broken, new))
+
+        # Each problem: how the medium is broken, what check says, how the
+        # run through the updater ends and what it says.
+        cases = [
+            (lambda: copy("disk1/MAIN.EX_", "disk1/main.ex_"), "MAIN.EX_ reaches more than one file", 3,
+             "differ only in letter case"),
+            (lambda: copy("disk1/disk1.fix", "disk1/DISK1.FIX"), "holds more than one disk label", 3,
+             "differ only in letter case"),
+            (lambda: copy("disk2/disk2.fix", "disk1/disk2.fix"), "holds more than one disk label", 3,
+             "two disks have the label disk2.fix"),
+            (lambda: rename("disk2/disk2.fix", "disk2/disk02.fix"), "disk02.fix is no disk label", 1,
+             "ディスク 2 を入れてください"),
+        ]
+        for breaking, found, status, said in cases:
+            with self.subTest(found=found):
+                self.broken = os.path.join(self.dir, "broken")
+                shutil.rmtree(self.broken, ignore_errors=True)
+                shutil.copytree(medium, self.broken, symlinks=True)
+                breaking()
+                check = self.check(self.broken)
+                self.assertEqual(check.returncode, 1, check.stdout)
+                self.assertIn(found, check.stdout)
+                run = self.zefa([self.broken], ["yes", "cancel", "yes", "ok", "ok"])
+                self.assertEqual(run.status, status, run.out + run.err)
+                self.assertIn(said, run.err + run.transcript)
+                self.assertNotIn("is now in drive", run.out)
+                if status == 1:
+                    self.assertEqual(self.undo().status, 0)
+                self.expect_untouched()
+        run = self.zefa([medium], ["yes", "ok", "ok"])
+        self.assertEqual(run.status, 0, run.out + run.err)
+        now = tree(install_host())
+        self.assertEqual(now[os.path.join("DATA", "NEW", "EXTRA.DAT")][0], extra)
+        for name, (data, when) in UPDATE.items():
+            self.assertEqual(now[name][:2], (data, when * 10**9), name)
+
+    def check(self, medium):
+        return subprocess.run([tool("mkmedium"), "check", medium], stdin=subprocess.DEVNULL, capture_output=True,
+                              text=True, env=dict(os.environ, WINEPREFIX=PREFIX))
+
+    # -- media refused before anything is unpacked or run ------------------------
+    def test_a_bad_script_is_the_mediums_fault(self):
+        medium = self.build_medium()
+        script = os.path.join(medium, "disk1", "Orbane.fix")
+        with open(script, "rb") as f:
+            good = f.read()
+        for bad, said in ((good.replace(b"REGISTRY=SampleGame\r\n", b""), "no REGISTRY line"),
+                          (good + b"FOO=1\r\n", "情報ファイルがおかしい")):
+            with self.subTest(said=said):
+                with open(script, "wb") as f:
+                    f.write(bad)
+                self.refused([medium], "the medium's script Orbane.fix is bad: " + said)
+
+    def test_device_file_in_a_cd_image_is_refused(self):
+        medium = self.build_medium(disk_size="650M")
+        os.mknod(os.path.join(medium, "disk1", "NULL"), stat.S_IFCHR | 0o600, os.makedev(1, 3))
+        iso = os.path.join(self.dir, "device.iso")
+        self.call(["xorriso", "-as", "mkisofs", "-quiet", "-R", "-o", iso, os.path.join(medium, "disk1")])
+        self.refused([iso], "'/NULL'")
+
+    def test_cd_image_whose_files_share_their_bytes_is_refused(self):
+        medium = self.build_medium(disk_size="650M")
+        disk = os.path.join(medium, "disk1")
+        put(os.path.join(disk, "BIG.DAT"), os.urandom(1 << 20), NEW)
+        for i in range(300):
+            os.link(os.path.join(disk, "BIG.DAT"), os.path.join(disk, "BIG%03d.DAT" % i))
+        iso = os.path.join(self.dir, "shared.iso")
+        self.call(["xorriso", "-as", "mkisofs", "-quiet", "-R", "-o", iso, disk])
+        self.assertLess(os.path.getsize(iso), 4 << 20)
+        self.refused([iso], "far more than the")
+
+    def test_an_image_that_does_not_fit_the_temporary_folder_is_refused(self):
+        medium = self.build_medium(disk_size="650M")
+        self.call([tool("mkmedium"), "image", "--quiet", "--iso", medium])
+        # The temporary folder on a file system of 256 KiB of its own.
+        mount = ["unshare", "--map-root-user", "--mount", "sh", "-c",
+                 'mount -t tmpfs -o size=256k zefa-test "$0" && exec "$@"', self.tmp]
+        env = dict(os.environ, TMP=self.tmp, LC_ALL="C.UTF-8")
+        p = subprocess.run(mount + [tool("zefa-update"), "--prefix", PREFIX, os.path.join(medium, "disk1.iso")],
+                           stdin=subprocess.DEVNULL, capture_output=True, text=True, env=env, timeout=120)
+        if "mount" in p.stderr and p.returncode != 3:
+            self.skipTest("no file system of its own can be mounted here: " + p.stderr)
+        self.assertEqual(p.returncode, 3, p.stderr)
+        self.assertIn("and the temporary folder " + os.path.realpath(self.tmp) + " has 0.3 MB free", p.stderr)
+        self.expect_untouched()
+
+    def test_folder_medium_that_others_may_change_is_refused(self):
+        medium = self.build_medium()
+        os.chmod(os.path.join(medium, "disk2"), 0o777)
+        self.refused([medium], "another user may change the medium")
+
+    def test_help_says_where_images_are_unpacked(self):
+        text = self.zefa(["--help"]).out
+        self.assertIn("$TMPDIR is not read", text)
+        self.assertIn("Temp folder of the\nprefix's user", text)
+        self.assertNotIn("else /tmp", text)
+
     def test_prefix_that_is_none(self):
         medium = self.build_medium()
         self.refused([medium], "does not exist", prefix=os.path.join(self.dir, "no-prefix"))

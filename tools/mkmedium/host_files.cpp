@@ -1,14 +1,17 @@
 #include "host_files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace mkmedium {
@@ -136,6 +139,20 @@ bool Within(const std::string& inner, const std::string& outer) {
 bool IsFolder(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+  if (!dir) throw SystemFailure("cannot read the folder", folder, errno);
+  std::vector<std::string> names;
+  errno = 0;
+  while (struct dirent* e = readdir(dir.get())) {
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+    errno = 0;
+  }
+  if (errno) throw SystemFailure("cannot read the folder", folder, errno);
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace mkmedium

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "codec/stream.h"
 
@@ -78,5 +79,9 @@ std::string RealPath(const std::string& path);
 // Whether the real path inner is outer or lies below it.
 bool Within(const std::string& inner, const std::string& outer);
 bool IsFolder(const std::string& path);
+
+// The names in folder but "." and "..", in byte order; raises Failure when
+// it cannot be read.
+std::vector<std::string> FolderNames(const std::string& folder);
 
 }  // namespace mkmedium

@@ -42,8 +42,13 @@ const char kUsageText[] =
     "\n"
     "check reads the medium's Orbane.fix with the updater's own loader and looks\n"
     "for every file and piece on the disk the script names (disk N is the folder\n"
-    "that holds diskN.fix). MEDIUM is a disk folder or a folder of them. Each\n"
-    "problem is printed as FILE:LINE: what.\n"
+    "that holds diskN.fix, in that form: not disk02.fix). MEDIUM is a disk\n"
+    "folder or a folder of them. Each problem is printed as FILE:LINE: what:\n"
+    "besides the script's own, labels in another form, a folder with two labels,\n"
+    "and names that differ only in letter case. Each folder of the installation\n"
+    "that the script writes into is printed as FILE:LINE: note: the updater\n"
+    "creates no folder, so the installation must already have it (build prints\n"
+    "these notes too).\n"
     "\n"
     "image makes diskN.img (FAT12, with mtools) or diskN.iso (with xorriso or\n"
     "genisoimage) of each disk folder, in MEDIUM or beside a lone disk folder.\n"
@@ -120,6 +125,14 @@ std::string Thousands(uint64_t n) {
   return out;
 }
 
+// Each as "FILE:LINE: what", or "FILE: what" for the medium as a whole.
+void PrintProblems(const std::string& script, const std::vector<Problem>& list, const char* kind) {
+  for (const Problem& p : list) {
+    std::string at = p.line ? script + ":" + std::to_string(p.line) : script;
+    std::printf("%s: %s%s\n", at.c_str(), kind, p.text.c_str());
+  }
+}
+
 int Build(int argc, char** argv) {
   Arguments args;
   std::string error;
@@ -164,6 +177,9 @@ int Build(int argc, char** argv) {
     std::printf("  disk%d: %s%d file%s, %s bytes free\n", d,
                 d == 1 ? (r.launcherName + ", Tavrix.bin, Orbane.fix, ").c_str() : "", perDisk[size_t(d)],
                 perDisk[size_t(d)] == 1 ? "" : "s", Thousands(r.freeBytes[size_t(d - 1)]).c_str());
+  std::string out = o.out;
+  while (out.size() > 1 && out.back() == '/') out.pop_back();
+  PrintProblems(out + "/disk1/Orbane.fix", r.notes, "note: ");
   return kOk;
 }
 
@@ -173,12 +189,8 @@ int Check(int argc, char** argv) {
   if (!Parse(argc, argv, {}, {"quiet"}, &args, &error)) return Usage(error);
   if (args.rest.empty()) return Usage("check needs a MEDIUM");
   CheckReport report = CheckMedium(args.rest);
-  for (const Problem& p : report.problems) {
-    if (p.line)
-      std::printf("%s:%d: %s\n", report.script.c_str(), p.line, p.text.c_str());
-    else
-      std::printf("%s: %s\n", report.script.c_str(), p.text.c_str());
-  }
+  PrintProblems(report.script, report.problems, "");
+  if (!args.flags["quiet"]) PrintProblems(report.script, report.notes, "note: ");
   if (!report.problems.empty()) {
     if (!args.flags["quiet"])
       std::printf("%zu problem%s\n", report.problems.size(), report.problems.size() == 1 ? "" : "s");

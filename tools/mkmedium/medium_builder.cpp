@@ -43,13 +43,6 @@ struct Source {
   std::string pieceStem;  // what its pieces are numbered after, should it be split
 };
 
-// Orders CP932 names as Windows tells them apart: letter case ignored.
-struct NoCaseLess {
-  bool operator()(const std::string& a, const std::string& b) const {
-    return wintext::CompareNoCase(a.c_str(), b.c_str()) < 0;
-  }
-};
-
 // The host's name (UTF-8, '/') of a CP932 name.
 std::string HostName(const std::string& cp932) {
   std::string utf8;
@@ -61,17 +54,7 @@ std::string HostName(const std::string& cp932) {
 // The walk over the folder of updated files, below rel.
 void Scan(const std::string& root, const std::string& rel, std::set<std::pair<dev_t, ino_t>>* path,
           std::vector<Source>* found) {
-  std::string folder = rel.empty() ? root : root + "/" + rel;
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-  if (!dir) throw SystemFailure("cannot read the folder", folder, errno);
-  std::vector<std::string> names;
-  errno = 0;
-  while (struct dirent* e = readdir(dir.get())) {
-    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
-    errno = 0;
-  }
-  if (errno) throw SystemFailure("cannot read the folder", folder, errno);
-  std::sort(names.begin(), names.end());
+  std::vector<std::string> names = FolderNames(rel.empty() ? root : root + "/" + rel);
   for (const std::string& n : names) {
     std::string r = rel.empty() ? n : rel + "/" + n;
     std::string host = root + "/" + r;
@@ -301,7 +284,7 @@ class Builder {
     for (const char* fixed : {kScriptName, kUpdaterName, "Orbane", "Orbane.exe"})
       taken.emplace(fixed, std::string("the medium's own ") + fixed);
     for (const Source& s : sources_) {
-      if (IsLabelName(s.stored)) throw Failure(Readable(s.name) + " would be taken for a disk label");
+      if (LooksLikeLabel(s.stored)) throw Failure(Readable(s.name) + " would be taken for a disk label");
       auto [at, added] = taken.emplace(s.stored, Readable(s.name));
       if (!added)
         throw Failure(at->second + " and " + Readable(s.name) + " would both be " + Readable(s.stored) +
@@ -515,6 +498,7 @@ class Builder {
   void Verify() {
     progress_.Show("checking the medium");
     CheckReport report = CheckMedium({staging_});
+    notes_ = report.notes;
     if (report.problems.empty()) return;
     std::string text = "internal: the medium made fails its check:";
     for (const Problem& p : report.problems) text += "\n  line " + std::to_string(p.line) + ": " + p.text;
@@ -550,6 +534,7 @@ class Builder {
     r.disks = layout_.disks;
     r.freeBytes = layout_.freeBytes;
     r.launcherName = launcherName_;
+    r.notes = notes_;
     return r;
   }
 
@@ -565,6 +550,7 @@ class Builder {
   std::map<std::tuple<size_t, uint64_t, uint64_t>, std::string> pieceFiles_;
   Layout layout_;
   std::string script_;
+  std::vector<Problem> notes_;
 };
 
 }  // namespace

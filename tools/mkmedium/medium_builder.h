@@ -9,6 +9,7 @@
 
 #include "disk_format.h"
 #include "layout.h"
+#include "medium_check.h"
 #include "progress.h"
 #include "script_text.h"
 
@@ -37,6 +38,7 @@ struct BuildResult {
   int disks = 0;
   std::vector<uint64_t> freeBytes;  // per disk
   std::string launcherName;         // Orbane or Orbane.exe
+  std::vector<Problem> notes;       // the check's notes: folders the installation must have
 };
 
 // Raises Failure with the reason; out is then as it was before.

@@ -16,6 +16,7 @@
 #include "foundation/process_values.h"
 #include "foundation/text.h"
 #include "foundation/text_format.h"
+#include "case_clash.h"
 #include "host_files.h"
 #include "layout.h"
 #include "medium_name.h"
@@ -24,6 +25,7 @@
 #include "script/script_errors.h"
 #include "script/update_script.h"
 #include "script_text.h"
+#include "wintext/cp932.h"
 
 namespace mkmedium {
 namespace {
@@ -64,7 +66,7 @@ bool HoldsMediumFile(const std::string& host) {
   std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(host.c_str()), closedir);
   if (!dir) return false;
   while (struct dirent* e = readdir(dir.get()))
-    if (strcasecmp(e->d_name, kScriptName) == 0 || IsLabelName(e->d_name)) return true;
+    if (strcasecmp(e->d_name, kScriptName) == 0 || LooksLikeLabel(e->d_name)) return true;
   return false;
 }
 
@@ -118,10 +120,13 @@ class Checker {
     FindScript();
     ReadScript();
     CheckKeys();
+    CheckLabels();
+    FindClashes();
     CheckEntries();
     CheckPrograms();
-    std::stable_sort(report_.problems.begin(), report_.problems.end(),
-                     [](const Problem& a, const Problem& b) { return a.line < b.line; });
+    ReportClashes();
+    for (auto* list : {&report_.problems, &report_.notes})
+      std::stable_sort(list->begin(), list->end(), [](const Problem& a, const Problem& b) { return a.line < b.line; });
     return report_;
   }
 
@@ -204,13 +209,73 @@ class Checker {
 
   void CheckKeys() {
     const char* registry = script_entries_.registryName;
-    if (!registry)
-      Add(0, "no REGISTRY line: the updater cannot find the installation");
-    else if (!*registry)
-      Add(registryLine_, "REGISTRY is empty: the updater cannot find the installation");
-    else if (std::strlen(registry) > kMaxRegistryName)
-      Add(registryLine_, "REGISTRY is longer than the updater's registry key paths allow (" +
-                             std::to_string(kMaxRegistryName) + " bytes)");
+    std::string why = RegistryProblem(registry);
+    if (!why.empty()) Add(registry ? registryLine_ : 0, why);
+  }
+
+  // The label files in the root of each disk folder: the updater looks for
+  // "disk%d.fix" of a disk's number and for no other form, and a folder
+  // is one disk.
+  void CheckLabels() {
+    for (const Folder& f : folders_) {
+      std::vector<std::string> labels;
+      for (const std::string& name : FolderNames(f.host)) {
+        if (!LooksLikeLabel(name)) continue;
+        if (IsLabelName(name)) {
+          labels.push_back(name);
+          continue;
+        }
+        Add(0, f.host + "/" + name + " is no disk label: the updater looks for " + LabelMeant(name) +
+                   ", in that form, and never finds it");
+      }
+      if (labels.size() > 1) {
+        std::string list;
+        for (const std::string& l : labels) list += (list.empty() ? "" : ", ") + l;
+        Add(0, f.host + " holds more than one disk label (" + list +
+                   "): a disk folder is one disk, with the one label of its number");
+      }
+    }
+  }
+
+  // Names that differ only in letter case, on each disk. Those that a name
+  // of the script reaches are told at its line, the others at the end.
+  void FindClashes() {
+    for (const Folder& f : folders_)
+      for (const Clash& c : FindCaseClashes(f.host)) {
+        // Two forms of one label are told with the labels.
+        if (std::all_of(c.begin(), c.end(), [](const std::string& n) { return LooksLikeLabel(n); })) continue;
+        clashes_.push_back({&f, c, false});
+      }
+  }
+
+  // Whether the script's name (on the disk in folder) reaches a clash: the
+  // name's first components are, ignoring case, one of the clash's names.
+  void LookForClash(const char* name, const Folder& folder, int line) {
+    std::string path;  // UTF-8 with '/', as the clash's names
+    if (!wintext::Cp932ToUtf8(name, &path)) return;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    for (SeenClash& c : clashes_) {
+      if (c.folder != &folder) continue;
+      const std::string& one = c.names[0];
+      // The end of as many components of path as the clash's names have.
+      size_t end = std::string::npos, from = 0;
+      for (auto k = std::count(one.begin(), one.end(), '/') + 1; k > 0 && from <= path.size(); --k, from = end + 1)
+        if ((end = path.find('/', from)) == std::string::npos) break;
+      std::string head = path.substr(0, end), a, b;
+      if (!wintext::Utf8ToCp932(head, &a) || !wintext::Utf8ToCp932(one, &b)) continue;
+      if (wintext::CompareNoCase(a.c_str(), b.c_str()) != 0) continue;
+      Add(line, Readable(name) + " reaches more than one file on " + folder.host + ": " + ClashText(c.names) +
+                    " differ only in letter case, and which one the updater reads depends on the host");
+      c.told = true;
+    }
+  }
+
+  void ReportClashes() {
+    for (const SeenClash& c : clashes_)
+      if (!c.told)
+        Add(0, "on " + c.folder->host + ", " + ClashText(c.names) +
+                   " differ only in letter case: Windows holds one of them, and which one the updater reads "
+                   "depends on the host");
   }
 
   // The folder of disk n, or null, with a problem at line when none or more
@@ -232,7 +297,9 @@ class Checker {
 
   void LookFor(const char* path, const Folder& folder, int disk, int line) {
     DWORD attributes = GetFileAttributesA(path);
-    std::string name = Readable(path + folder.windows.size() + (folder.windows.back() == '\\' ? 0 : 1));
+    const char* rel = path + folder.windows.size() + (folder.windows.back() == '\\' ? 0 : 1);
+    std::string name = Readable(rel);
+    LookForClash(rel, folder, line);
     if (attributes == INVALID_FILE_ATTRIBUTES)
       Add(line, name + " is missing from disk " + std::to_string(disk) + " (" + folder.host + ")");
     else if (attributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -246,6 +313,7 @@ class Checker {
       int line = entryLines_[i];
       for (int k = 0; k < e.diskCount; ++k) disks.insert(e.disks[k]);
       char medium[MAX_PATH], other[MAX_PATH];
+      NoteFolder(e.diskCount < 2 && !e.destName[0] ? e.sourceName : e.destName, line);
       if (e.diskCount < 2) {
         if (const Folder* f = DiskFolder(e.disks[0], line)) {
           e.MakePaths(medium, other, f->windows.c_str(), "C:\\");
@@ -269,6 +337,14 @@ class Checker {
     report_.disks = int(disks.size());
   }
 
+  // The folder of the installation that an entry writes into, told once.
+  void NoteFolder(const char* destination, int line) {
+    char folder[MAX_PATH], name[MAX_PATH];
+    if (!SplitPath(folder, name, destination) || !folder[0] || !noted_.insert(folder).second) return;
+    report_.notes.push_back(Problem{line, "the installation must already have the folder " + Quoted(folder) +
+                                              ": the updater writes into it and creates no folder"});
+  }
+
   void CheckPrograms() {
     if (!Present(*script_, "Tavrix.bin")) Add(0, "Tavrix.bin is missing beside Orbane.fix");
     if (!Present(*script_, "Orbane") && !Present(*script_, "Orbane.exe"))
@@ -281,6 +357,13 @@ class Checker {
   std::vector<int> entryLines_;
   int registryLine_ = 0;
   std::set<int> toldTwice_;
+  struct SeenClash {
+    const Folder* folder;
+    Clash names;
+    bool told;
+  };
+  std::vector<SeenClash> clashes_;
+  std::set<std::string, NoCaseLess> noted_;
   CheckReport report_;
 };
 

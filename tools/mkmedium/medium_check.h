@@ -17,13 +17,19 @@ struct Problem {
 struct CheckReport {
   std::string script;  // the host path of Orbane.fix
   std::vector<Problem> problems;
+  // What the installation must hold for the update to install, which the
+  // medium cannot tell: each folder of the installation that the script
+  // writes into (the updater creates none), at the line of its first entry.
+  std::vector<Problem> notes;
   int entries = 0;
   int disks = 0;  // disks that the script names
 };
 
 // Checks the medium in paths: each a disk folder (one that holds Orbane.fix
 // or a disk label) or a folder of disk folders. Disk n is the folder that
-// holds the label "disk<n>.fix". Raises Failure when there is nothing to
+// holds the label "disk<n>.fix"; names like a label in another form
+// (disk02.fix), a folder with more than one label and names that differ
+// only in letter case are problems. Raises Failure when there is nothing to
 // check: no disk folder, no Orbane.fix or more than one, a script that
 // cannot be read.
 CheckReport CheckMedium(const std::vector<std::string>& paths);

@@ -1,6 +1,8 @@
 #include "medium_name.h"
 
+#include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -120,12 +122,34 @@ std::string NumberedName(const std::string& name, int k) {
   return dot == std::string::npos ? name + mark : name.substr(0, dot) + mark + name.substr(dot);
 }
 
-bool IsLabelName(const std::string& name) {
+bool LooksLikeLabel(const std::string& name) {
   if (name.size() < 9 || strncasecmp(name.c_str(), "disk", 4) != 0) return false;
   if (strcasecmp(name.c_str() + name.size() - 4, ".fix") != 0) return false;
   for (size_t i = 4; i < name.size() - 4; ++i)
     if (!std::isdigit(static_cast<unsigned char>(name[i]))) return false;
   return true;
+}
+
+bool IsLabelName(const std::string& name, int* number) {
+  if (!LooksLikeLabel(name)) return false;
+  // The digits as "%d" writes a number: no leading zero, and no more than an
+  // int holds.
+  std::string digits = name.substr(4, name.size() - 8);
+  if ((digits.size() > 1 && digits[0] == '0') || digits.size() > 10) return false;
+  long long n = std::stoll(digits);
+  if (n > INT_MAX) return false;
+  if (number) *number = int(n);
+  return true;
+}
+
+std::string LabelMeant(const std::string& name) {
+  std::string digits = name.substr(4, name.size() - 8);
+  digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
+  return "disk" + digits + ".fix";
+}
+
+bool NoCaseLess::operator()(const std::string& a, const std::string& b) const {
+  return wintext::CompareNoCase(a.c_str(), b.c_str()) < 0;
 }
 
 std::string Readable(const std::string& cp932) {

@@ -38,8 +38,23 @@ std::string TopName(const std::string& stored);
 // '_': BIG.DA_ gives BIG~2.DA_, README._ gives README~2._, X gives X~2.
 std::string NumberedName(const std::string& name, int k);
 
-// Whether name is a disk label file, "disk<n>.fix" in any letter case.
-bool IsLabelName(const std::string& name);
+// Whether name is the label of a disk in the one form that the updater
+// looks for, "disk%d.fix" of the disk's number (disk2.fix, not disk02.fix),
+// in any letter case, as Windows finds it; number receives the disk's number.
+bool IsLabelName(const std::string& name, int* number = nullptr);
+
+// Whether name looks like a label, "disk", digits, ".fix" in any letter case:
+// the labels and the names that a person would take for one (disk02.fix).
+bool LooksLikeLabel(const std::string& name);
+
+// The label that a name like one (LooksLikeLabel) was meant to be, in the
+// updater's form: disk2.fix for disk02.fix.
+std::string LabelMeant(const std::string& name);
+
+// Orders CP932 names as Windows tells them apart: letter case ignored.
+struct NoCaseLess {
+  bool operator()(const std::string& a, const std::string& b) const;
+};
 
 // A CP932 text as UTF-8 for messages; bytes that are not CP932 as \xNN.
 std::string Readable(const std::string& cp932);

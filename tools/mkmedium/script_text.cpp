@@ -1,5 +1,7 @@
 #include "script_text.h"
 
+#include <cstring>
+
 #include "wintext/cp932.h"
 
 namespace mkmedium {
@@ -78,6 +80,15 @@ std::string ScriptText(const std::vector<std::string>& keyLines, const std::vect
   for (const std::string& l : keyLines) text += l + "\r\n";
   for (const std::string& l : entryLines) text += l + "\r\n";
   return text;
+}
+
+std::string RegistryProblem(const char* registry) {
+  if (!registry) return "no REGISTRY line: the updater cannot find the installation";
+  if (!*registry) return "REGISTRY is empty: the updater cannot find the installation";
+  if (std::strlen(registry) > kMaxRegistryName)
+    return "REGISTRY is longer than the updater's registry key paths allow (" + std::to_string(kMaxRegistryName) +
+           " bytes)";
+  return "";
 }
 
 }  // namespace mkmedium

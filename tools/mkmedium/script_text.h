@@ -39,4 +39,8 @@ constexpr size_t kMaxLine = 259;
 // stays within 259 bytes.
 constexpr size_t kMaxRegistryName = kMaxLine - 52;
 
+// What keeps the updater from looking for the product that a loaded script
+// names in REGISTRY (null when the script has no such line), or "".
+std::string RegistryProblem(const char* registry);
+
 }  // namespace mkmedium

@@ -3,9 +3,14 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 #include "host_files.h"
 #include "progress.h"
@@ -18,6 +23,10 @@ using mkmedium::Failure;
 
 uint32_t Le16(const unsigned char* p) { return p[0] | p[1] << 8; }
 uint32_t Le32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
+
+// Room kept free beyond the files themselves: folders, and the file system's
+// own blocks.
+const uint64_t kRoomMargin = 1 << 20;
 
 bool PowerOfTwo(uint32_t n) { return n && !(n & (n - 1)); }
 
@@ -50,6 +59,72 @@ int AddSize(const char*, const struct stat* st, int type, struct FTW*) {
   return 0;
 }
 
+// The temporary folder of the tool's folder that into lies in.
+std::string TemporaryOf(const std::string& into) {
+  std::string work = into.substr(0, into.find_last_of('/'));
+  return work.substr(0, work.find_last_of('/'));
+}
+
+std::string Megabytes(uint64_t bytes) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f MB", double(bytes) / 1e6);
+  return text;
+}
+
+// The room left to this user in the file system of path.
+uint64_t FreeBytes(const std::string& path) {
+  struct statvfs fs;
+  if (statvfs(path.c_str(), &fs) != 0) return UINT64_MAX;  // unknown: the unpacking will tell
+  return uint64_t(fs.f_bavail) * fs.f_frsize;
+}
+
+// An ISO's listing by xorriso's lsdl, one entry a line as ls -l has it:
+// mode, links, owner, group, size (major,minor for a device), date, name.
+void ReadIsoListing(const std::string& log, ImageListing* listing) {
+  std::ifstream in(log);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.size() < 11 || std::string("-dlpcbs").find(line[0]) == std::string::npos ||
+        line.find_first_not_of("rwxsStT-", 1) != 10)
+      continue;
+    std::istringstream fields(line);
+    std::string mode, links, owner, group, size;
+    fields >> mode >> links >> owner >> group >> size;
+    if (line[0] == '-') {
+      listing->bytes += std::strtoull(size.c_str(), nullptr, 10);
+    } else if (line[0] != 'd') {
+      size_t quote = line.find('\'');
+      listing->special.push_back(quote == std::string::npos ? line : line.substr(quote));
+    }
+  }
+}
+
+// A FAT image's listing by mdir: each folder ends with a line such as
+// "3 files   1 234 bytes", and a listing of more than one folder with their
+// sum on the line after "Total files listed:".
+void ReadFatListing(const std::string& log, ImageListing* listing) {
+  std::ifstream in(log);
+  std::string line;
+  auto bytesOf = [](const std::string& text, uint64_t* bytes) {
+    size_t from = text.find(" file"), to = text.rfind(" bytes");
+    if (from == std::string::npos || to == std::string::npos || to < from || text.compare(to, 7, " bytes") != 0 ||
+        to + 6 != text.size())
+      return false;
+    *bytes = 0;
+    for (size_t i = from; i < to; ++i)
+      if (text[i] >= '0' && text[i] <= '9') *bytes = *bytes * 10 + uint64_t(text[i] - '0');
+    return true;
+  };
+  uint64_t bytes;
+  while (std::getline(in, line)) {
+    if (line.find("Total files listed:") != std::string::npos) {
+      listing->known = std::getline(in, line) && bytesOf(line, &listing->bytes);
+      return;
+    }
+    if (bytesOf(line, &bytes)) listing->bytes += bytes, listing->known = true;
+  }
+}
+
 }  // namespace
 
 ImageInfo InspectImage(const std::string& path) {
@@ -73,8 +148,62 @@ ImageInfo InspectImage(const std::string& path) {
   return info;
 }
 
+ImageListing ListImage(const std::string& path, const ImageInfo& info, const std::string& log) {
+  std::vector<std::string> argv;
+  if (info.kind == ImageKind::kFat)
+    argv = {"mdir", "-/", "-a", "-i", path, "::"};
+  else
+    argv = {"xorriso", "-indev", path, "-find", "/", "-exec", "lsdl", "--"};
+  int status = RunTool(argv, log);
+  if (status == -2)
+    throw Failure(path + ": cannot run " + argv[0] + " (Debian package " +
+                  (info.kind == ImageKind::kFat ? "mtools" : "xorriso") + ")");
+  // mdir finds nothing to list on an empty floppy.
+  if (status != 0 && info.kind == ImageKind::kFat && LogTail(log, 1).find("not found") != std::string::npos) {
+    unlink(log.c_str());
+    ImageListing empty;
+    empty.known = true;
+    return empty;
+  }
+  if (status != 0) {
+    std::string tail = mkmedium::Exists(log) ? LogTail(log) : "";
+    throw Failure(path + ": " + argv[0] + " cannot read the image" + (tail.empty() ? "" : ":\n" + tail));
+  }
+  ImageListing listing;
+  if (info.kind == ImageKind::kFat) {
+    ReadFatListing(log, &listing);
+  } else {
+    listing.known = true;
+    ReadIsoListing(log, &listing);
+  }
+  unlink(log.c_str());
+  if (!listing.known) throw Failure(path + ": mdir does not say how much the image holds");
+  return listing;
+}
+
+void CheckImageListing(const std::string& path, const ImageInfo& info, const ImageListing& listing,
+                       const std::string& into) {
+  if (!listing.special.empty()) {
+    std::string text = path + ": the image holds entries that are neither files nor folders (devices, pipes, "
+                       "links), which could bring files from outside it into the installation; nothing was changed:";
+    for (const std::string& s : listing.special) text += "\n  " + s;
+    throw Failure(text);
+  }
+  // The files of a disk fit the disk. An image whose entries point at
+  // the same bytes over and over would fill the temporary folder.
+  if (listing.bytes > UnpackLimit(info))
+    throw Failure(path + ": its files add up to " + Megabytes(listing.bytes) + ", far more than the " +
+                  Megabytes(info.size) + " of the image can hold (its entries share their bytes); nothing was changed");
+  uint64_t room = FreeBytes(into);
+  if (room < listing.bytes + kRoomMargin)
+    throw Failure(path + ": its files take " + Megabytes(listing.bytes) + " when unpacked, and the temporary folder " +
+                  TemporaryOf(into) + " has " + Megabytes(room) +
+                  " free: make room there, or name a folder with room in TMP; nothing was changed");
+}
+
 void ExtractImage(const std::string& path, const ImageInfo& info, const std::string& into, bool progress) {
   std::string log = into + ".log";
+  CheckImageListing(path, info, ListImage(path, info, log), into);
   std::vector<std::string> argv;
   if (info.kind == ImageKind::kFat)
     argv = {"mcopy", "-s", "-m", "-n", "-Q", "-i", path, "::", into + "/"};
@@ -84,9 +213,13 @@ void ExtractImage(const std::string& path, const ImageInfo& info, const std::str
   std::string name = path.substr(path.find_last_of('/') + 1);
   auto wait = [&] {
     mkmedium::CheckInterrupt();
-    if (!progress || info.size == 0) return;
     extracted = 0;
     nftw(into.c_str(), AddSize, 16, FTW_PHYS);
+    // What the listing said, the tool must keep to.
+    if (extracted > UnpackLimit(info))
+      throw Failure(path + ": it unpacks to more than " + Megabytes(UnpackLimit(info)) + ", far more than the " +
+                    Megabytes(info.size) + " of the image can hold; nothing was changed");
+    if (!progress || info.size == 0) return;
     uint64_t percent = extracted >= info.size ? 99 : extracted * 100 / info.size;
     line.Show("extracting " + name + ": " + std::to_string(percent) + "%");
   };
@@ -98,6 +231,9 @@ void ExtractImage(const std::string& path, const ImageInfo& info, const std::str
                   (info.kind == ImageKind::kFat ? "mtools" : "xorriso") + ")");
   if (status != 0) {
     std::string tail = mkmedium::Exists(log) ? LogTail(log) : "";
+    if (FreeBytes(into) < kRoomMargin || tail.find("No space left") != std::string::npos)
+      throw Failure(path + ": the temporary folder " + TemporaryOf(into) +
+                    " ran out of room while the image was unpacked; nothing was changed");
     throw Failure(path + ": " + argv[0] + " cannot read the image" + (tail.empty() ? "" : ":\n" + tail));
   }
   unlink(log.c_str());

@@ -24,6 +24,7 @@
 #include "media.h"
 #include "medium_name.h"
 #include "outcome.h"
+#include "script_text.h"
 #include "platform/host.h"
 #include "platform/win32.h"
 #include "script/update_script.h"
@@ -64,10 +65,22 @@ const char kHelp[] =
     "own that zefa-update adds to the prefix (the first free letter from D:) and\n"
     "removes when it ends; when the updater asks for a disk that one of the\n"
     "media is, it goes into that drive by itself, and the terminal says so.\n"
-    "When none is, the request stays for you to answer. Images are extracted\n"
-    "into a folder of its own in the temporary directory ($TMP, $TEMP, $TMPDIR,\n"
-    "else /tmp), removed when it ends. A medium that holds a symbolic link is\n"
-    "refused.\n"
+    "When none is, the request stays for you to answer: no disk can be added\n"
+    "while zefa-update runs, so answer Cancel, then Yes to stop, and run it\n"
+    "again with every disk named.\n"
+    "\n"
+    "Images are extracted into a folder of its own in the temporary directory,\n"
+    "removed when it ends: $TMP, else $TEMP, else the Temp folder of the\n"
+    "prefix's user (DIR/drive_c/users/NAME/Temp); $TMPDIR is not read. It needs\n"
+    "as much free room as the image's files take (a CD up to 700 MB), which is\n"
+    "checked before anything is unpacked. Refused, with nothing changed: a\n"
+    "medium that holds a symbolic link, a device or another special file; an\n"
+    "image whose files add up to more than twice what the image holds; names\n"
+    "that differ only in letter case; a folder medium that another user may\n"
+    "change (a folder of it, or above it, not yours or writable by others);\n"
+    "a script that the updater cannot load or that names no product. A disk is\n"
+    "known by its label in the one form the updater looks for: disk2.fix, not\n"
+    "disk02.fix.\n"
     "\n"
     "  --prefix DIR  the Wine prefix (default: $WINEPREFIX, else ~/.wine)\n"
     "  --undo        put the installation back as it was before the last update\n"
@@ -89,9 +102,10 @@ const char kHelp[] =
     "     updater ended before the update did\n"
     "  2  bad arguments\n"
     "  3  the medium or the prefix cannot be used (a MEDIUM that does not exist,\n"
-    "     is no folder or image, is truncated or holds a link; two disks with\n"
-    "     one label; no system.reg in DIR); nothing was changed; for --undo,\n"
-    "     nothing to undo or a file that could not be put back\n"
+    "     is no folder or image, is truncated or refused as above, or lacks the\n"
+    "     room to unpack; two disks with one label; no system.reg in DIR);\n"
+    "     nothing was changed; for --undo, nothing to undo or a file that could\n"
+    "     not be put back\n"
     "  4  the update was refused: the expansion kit is installed\n"
     "  5  the game is not set up in this prefix\n"
     "  6  you answered No: nothing was changed\n"
@@ -141,6 +155,22 @@ class WorkFolder {
  private:
   std::string path_;
 };
+
+// The medium's script as the updater will load it, from the source
+// directory: one that does not load, or that names no product the updater
+// can look for, is the medium's fault, and the updater would say no more
+// than that the game is not set up, or that the update failed.
+void CheckScript() {
+  UpdateScript script;
+  try {
+    script.Load("Orbane.fix");
+  } catch (const Exception& e) {
+    throw Failure(std::string("the medium's script Orbane.fix is bad: ") +
+                  (e.message ? mkmedium::Readable(e.message) : "it cannot be read") + "; nothing was changed");
+  }
+  std::string why = mkmedium::RegistryProblem(script.registryName);
+  if (!why.empty()) throw Failure("the medium's script Orbane.fix is bad: " + why + "; nothing was changed");
+}
 
 // The installed files that the script names, as host paths, and the
 // installation folder; false when the updater will not find the installation
@@ -207,6 +237,7 @@ int Update(const std::string& prefix, const std::vector<std::string>& media) {
   // The updater's source directory, as the launcher on that drive gives it.
   std::string root = std::string(1, drive.letter()) + ":";
   lstrcpyA(SourceDirectory, root.c_str());
+  CheckScript();
   std::string install;
   std::vector<std::string> files;
   bool kept = NamedFiles(&install, &files);
