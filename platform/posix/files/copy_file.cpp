@@ -61,12 +61,16 @@ DWORD CopyData(int in, int out) {
 }  // namespace
 
 BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists) {
+  if (!existing || !newName) return Fail(ERROR_PATH_NOT_FOUND);
   // Both files are opened as any program opens them, so that sharing,
   // read-only files, folders and missing paths give Windows' own errors. The
-  // source shares no writing, so a copy onto itself is a sharing violation
-  // before anything is truncated.
-  HANDLE source = CreateFileA(existing, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  // copy lets other handles go on with what they do to either file, reading
+  // and writing (only a handle that refuses the copy's own access stops it),
+  // so the two opens may meet on one file: the destination is opened
+  // without emptying it, and a copy onto itself is a sharing violation
+  // before anything is lost.
+  HANDLE source = CreateFileA(existing, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (source == INVALID_HANDLE_VALUE) return FALSE;
   struct stat st;
   if (sys.fstat(FindFile(source)->fd, &st) != 0) {
@@ -74,12 +78,21 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists) {
     CloseHandle(source);
     return Fail(err);
   }
-  HANDLE dest = CreateFileA(newName, GENERIC_WRITE, 0, nullptr, failIfExists ? CREATE_NEW : CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE dest = CreateFileA(newName, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            failIfExists ? CREATE_NEW : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (dest == INVALID_HANDLE_VALUE) {
     DWORD err = GetLastError();
     CloseHandle(source);
     return Fail(err);
+  }
+  const OpenFile* destFile = FindFile(dest);
+  DWORD openErr = destFile->dev == st.st_dev && destFile->ino == st.st_ino ? ERROR_SHARING_VIOLATION
+                  : sys.ftruncate(destFile->fd, 0) != 0                   ? ErrorFromErrno(errno)
+                                                                          : ERROR_SUCCESS;
+  if (openErr != ERROR_SUCCESS) {
+    CloseHandle(dest);
+    CloseHandle(source);
+    return Fail(openErr);
   }
   int in = FindFile(source)->fd, out = FindFile(dest)->fd;
 

@@ -47,20 +47,36 @@ bool PlantedByAnother(const std::string& host, const struct stat& own) {
   return (folder.st_mode & S_ISVTX) && (folder.st_mode & (S_IWGRP | S_IWOTH)) && own.st_uid != folder.st_uid;
 }
 
+// What a handle may do with the data; the rights it has beyond these, such as
+// reading the attributes, every handle has.
 DWORD NormalizeAccess(DWORD access) {
-  if (access & GENERIC_ALL) access |= GENERIC_READ | GENERIC_WRITE;
-  return access & (GENERIC_READ | GENERIC_WRITE);
+  if (access & GENERIC_ALL) access |= GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE;
+  return access & (GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE);
+}
+
+// The error for a name that ends in a separator and names no folder (host
+// ends in '/'): a file so named is an invalid name; a missing one is missing
+// when it is to be opened, and cannot be made.
+DWORD TrailingSeparatorError(const std::string& host, DWORD disposition) {
+  std::string file = host;
+  while (file.size() > 1 && file.back() == '/') file.pop_back();
+  struct stat st;
+  if (sys.lstat(file.c_str(), &st) == 0) return ERROR_INVALID_NAME;
+  return disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING ? MissingFileError(host)
+                                                                          : ERROR_INVALID_NAME;
 }
 
 }  // namespace
 
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
                           DWORD flags, HANDLE) {
-  if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) {
+  access = NormalizeAccess(access);
+  // Emptying a file takes the right to write it.
+  if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING ||
+      (disposition == TRUNCATE_EXISTING && !(access & GENERIC_WRITE))) {
     Fail(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
-  access = NormalizeAccess(access);
   std::string host;
   if (DWORD err = MapPath(name, &host)) {
     Fail(err);
@@ -77,12 +93,14 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     }
     exists = sys.stat(host.c_str(), &st) == 0;
   }
+  // A folder is no file; written with its final backslash, it is the path
+  // of a file not given.
   if (exists && S_ISDIR(st.st_mode)) {
-    Fail(ERROR_ACCESS_DENIED);
+    Fail(host.back() == '/' ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
   if (!exists && host.back() == '/') {
-    Fail(ERROR_INVALID_NAME);
+    Fail(TrailingSeparatorError(host, disposition));
     return INVALID_HANDLE_VALUE;
   }
   if (exists && disposition == CREATE_NEW) {
@@ -103,10 +121,13 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     return INVALID_HANDLE_VALUE;
   }
 
+  // A file emptied for a reader is emptied through the descriptor, which
+  // must then write as well as read.
   int oflags = O_CLOEXEC;
-  if ((access & GENERIC_READ) && (access & GENERIC_WRITE))
+  bool writes = (access & GENERIC_WRITE) || truncate;
+  if ((access & GENERIC_READ) && writes)
     oflags |= O_RDWR;
-  else if (access & GENERIC_WRITE || truncate)
+  else if (writes)
     oflags |= O_WRONLY;
   else
     oflags |= O_RDONLY;
@@ -156,6 +177,8 @@ BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, L
   if (!file) return FALSE;
   if (!read || overlapped) return Fail(ERROR_INVALID_PARAMETER);
   if (!(file->access & GENERIC_READ)) return Fail(ERROR_ACCESS_DENIED);
+  // No memory to read into, also at the end of the file.
+  if (!buffer && toRead) return Fail(ERROR_NOACCESS);
   // A disk file delivers all that was asked for unless its end comes first.
   DWORD done = 0;
   while (done < toRead) {
@@ -182,6 +205,7 @@ BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD writ
   if (!file) return FALSE;
   if (!written || overlapped) return Fail(ERROR_INVALID_PARAMETER);
   if (!(file->access & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED);
+  if (!buffer && toWrite) return Fail(ERROR_INVALID_USER_BUFFER);
   // Even a write of no bytes reaches the file, so that a failing device says so.
   DWORD done = 0;
   do {
@@ -208,7 +232,7 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
 BOOL WINAPI GetFileTime(HANDLE handle, LPFILETIME creation, LPFILETIME lastAccess, LPFILETIME lastWrite) {
   OpenFile* file = FindFile(handle);
   if (!file) return FALSE;
-  if (file->access == GENERIC_WRITE) return Fail(ERROR_ACCESS_DENIED);  // no FILE_READ_ATTRIBUTES
+  // Every handle may read the times, whatever its access to the data.
   struct statx sx;
   if (sys.statx(file->fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) return FailErrno();
   auto toFiletime = [](const struct statx_timestamp& t) {

@@ -49,23 +49,39 @@ bool RemoveFile(HANDLE handle, OpenFile* removed) {
   return true;
 }
 
-bool SharingAllows(dev_t dev, ino_t ino, DWORD access, DWORD share) {
+namespace {
+
+// The sharing that a handle of this access needs from every other handle on
+// the file: executing reads the data as reading does. None for a handle
+// without access to the data.
+DWORD SharingNeeded(DWORD access) {
+  return ((access & (GENERIC_READ | GENERIC_EXECUTE)) ? FILE_SHARE_READ : 0) |
+         ((access & GENERIC_WRITE) ? FILE_SHARE_WRITE : 0);
+}
+
+// Whether check holds for every handle open on the data of (dev, ino).
+template <typename Check>
+bool EveryHandleOnData(dev_t dev, ino_t ino, Check check) {
   for (size_t i = 0; i < slots.size(); ++i) {
     const OpenFile& f = slots[i];
-    if (!used[i] || f.dev != dev || f.ino != ino) continue;
-    if ((access & GENERIC_READ) && !(f.share & FILE_SHARE_READ)) return false;
-    if ((access & GENERIC_WRITE) && !(f.share & FILE_SHARE_WRITE)) return false;
-    if ((f.access & GENERIC_READ) && !(share & FILE_SHARE_READ)) return false;
-    if ((f.access & GENERIC_WRITE) && !(share & FILE_SHARE_WRITE)) return false;
+    if (used[i] && f.dev == dev && f.ino == ino && SharingNeeded(f.access) && !check(f)) return false;
   }
   return true;
 }
 
+}  // namespace
+
+bool SharingAllows(dev_t dev, ino_t ino, DWORD access, DWORD share) {
+  DWORD needs = SharingNeeded(access);
+  if (!needs) return true;
+  return EveryHandleOnData(dev, ino, [&](const OpenFile& f) {
+    DWORD itNeeds = SharingNeeded(f.access);
+    return (f.share & needs) == needs && (share & itNeeds) == itNeeds;
+  });
+}
+
 bool DeletionAllowed(dev_t dev, ino_t ino) {
-  for (size_t i = 0; i < slots.size(); ++i)
-    if (used[i] && slots[i].dev == dev && slots[i].ino == ino && !(slots[i].share & FILE_SHARE_DELETE))
-      return false;
-  return true;
+  return EveryHandleOnData(dev, ino, [](const OpenFile& f) { return (f.share & FILE_SHARE_DELETE) != 0; });
 }
 
 size_t OpenFileCount() {

@@ -36,6 +36,7 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
 
 // The temporary directory, with its trailing backslash: the Windows form of
-// $TMP, $TEMP or $TMPDIR, else of /tmp. Returns the length stored; the size
-// needed (terminator included) when size is too small; 0 on failure.
+// $TMP, else of $TEMP, else the prefix user's own temporary folder. Returns
+// the length stored; the size needed (terminator included) when size is too
+// small, the buffer left as it was; 0 on failure.
 DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);

@@ -49,9 +49,11 @@ const ErrorText kTexts[] = {
     {ERROR_MORE_DATA, "データがさらにあります。\r\n"},
     {ERROR_NO_MORE_ITEMS, "データはこれ以上ありません。\r\n"},
     {ERROR_DIRECTORY, "ディレクトリ名が無効です。\r\n"},
+    {ERROR_NOACCESS, "メモリ ロケーションへのアクセスが無効です。\r\n"},
     {ERROR_MR_MID_NOT_FOUND, "システムはメッセージ番号 0x%1 のメッセージ テキストを見つけられません。\r\n"},
     {ERROR_INVALID_WINDOW_HANDLE, "ウィンドウ ハンドルが無効です。\r\n"},
     {ERROR_CONTROL_ID_NOT_FOUND, "コントロール ID が見つかりません。\r\n"},
+    {ERROR_INVALID_USER_BUFFER, "指定されたユーザー バッファーは、要求された操作に対して有効ではありません。\r\n"},
     {ERROR_RESOURCE_NAME_NOT_FOUND, "指定されたリソース名がイメージ ファイル内に見つかりません。\r\n"},
     {ERROR_CANT_RESOLVE_FILENAME, "ファイル名を解決できません。\r\n"},
 };
