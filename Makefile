@@ -11,9 +11,11 @@ JOBS ?= $(shell nproc)
 # The Windows programs go on floppies: they are built for size.
 WINDOWS_BUILD_TYPE ?= MinSizeRel
 
-# make install [PREFIX=DIR]: zefa-update, Orbane, Tavrix.bin, mkmedium and szdd
-# with their manual pages. make package: the Debian package of the same, and
-# a zip of the Windows programs that go on a medium.
+# make install [PREFIX=DIR]: zefa-update, mkmedium and szdd in bin, the
+# launcher Orbane and the updater Tavrix.bin, which zefa-update starts, in
+# libexec/zefa-update, with the manual pages (docs/packaging.md). make package:
+# the Debian package of the same tree, and a zip of the Windows programs that
+# go on a medium.
 PREFIX ?= /usr/local
 
 .PHONY: all demo test unit fuzz fuzz-long bench windows i386-probe host-tools win32 win64 install package deps clean
