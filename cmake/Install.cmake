@@ -61,4 +61,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # read images.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "mtools, xorriso")
+# The programs are stripped; their debug information goes into the package
+# zefa-update-dbgsym, by build ID, as Debian's -dbgsym packages have it.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebugSymbols.cmake)
 include(CPack)
