@@ -3,7 +3,8 @@
 # test and the fuzzers briefly, then builds for Windows (32 and 64 bits) and
 # runs the Windows tests under Wine, the 32-bit programs under the 32-bit
 # Wine where this machine runs 32-bit programs (else the 64-bit ones run
-# every Windows test in their stead). make bench: a Release build that measures the file transfer and a
+# every Windows test in their stead), and builds the Debian package, which
+# lintian checks. make bench: a Release build that measures the file transfer and a
 # whole update against their peers (not part of make test). make fuzz-long:
 # a long fuzzing campaign that keeps what its corpus gained (tests/fuzz).
 BUILD ?= build
@@ -11,17 +12,19 @@ JOBS ?= $(shell nproc)
 # The Windows programs go on floppies: they are built for size.
 WINDOWS_BUILD_TYPE ?= MinSizeRel
 
-# make install [PREFIX=DIR]: zefa-update, Orbane, Tavrix.bin, mkmedium and szdd
-# with their manual pages. make package: the Debian package of the same, and
-# a zip of the Windows programs that go on a medium, checked as the Windows
-# tests check them (tests/medium: what they import, their headers, sizes).
+# make install [PREFIX=DIR]: zefa-update, mkmedium and szdd in bin, the
+# launcher Orbane and the updater Tavrix.bin, which zefa-update starts, in
+# libexec/zefa-update, with the manual pages (docs/packaging.md). make deb: the
+# Debian package of the same tree and its -dbgsym package, checked by lintian.
+# make package: those, and a zip of the Windows programs that go on a medium,
+# checked as the Windows tests check them (tests/medium: imports, headers, sizes).
 PREFIX ?= /usr/local
 
-.PHONY: all demo test unit fuzz fuzz-long bench windows i386-probe host-tools win32 win64 install package deps clean
+.PHONY: all demo test unit fuzz fuzz-long bench windows i386-probe host-tools win32 win64 install deb package deps clean
 
 all: test
 
-test: unit fuzz windows
+test: unit fuzz windows deb
 
 demo:
 	sh scripts/deps.sh build
@@ -131,12 +134,26 @@ install:
 	cmake --build $(BUILD)/release -j $(JOBS)
 	cmake --install $(BUILD)/release --prefix $(PREFIX)
 
-package:
-	sh scripts/deps.sh package
-	cmake -S . -B $(BUILD)/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEFA_TESTS=OFF
-	cmake --build $(BUILD)/release -j $(JOBS)
-	cd $(BUILD)/release && cpack -G DEB -B $(CURDIR)/$(BUILD)/package
+# The Debian package is built as Debian builds one: with the compiler and
+# linker flags that dpkg-buildflags gives, hardening all included, in a tree
+# of its own; the programs are stripped and their debug information goes into
+# the -dbgsym package (cmake/DebugSymbols.cmake). lintian must find nothing
+# to report, no error and no warning.
+deb_flags = $$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get $(1))
+deb:
+	sh scripts/deps.sh deb
+	cmake -S . -B $(BUILD)/deb -G Ninja -DCMAKE_BUILD_TYPE=None -DZEFA_TESTS=OFF \
+	  "-DCMAKE_C_FLAGS=$(call deb_flags,CFLAGS) $(call deb_flags,CPPFLAGS)" \
+	  "-DCMAKE_CXX_FLAGS=$(call deb_flags,CXXFLAGS) $(call deb_flags,CPPFLAGS)" \
+	  "-DCMAKE_EXE_LINKER_FLAGS=$(call deb_flags,LDFLAGS)"
+	cmake --build $(BUILD)/deb -j $(JOBS)
+	rm -f $(BUILD)/package/zefa-update_*.deb $(BUILD)/package/zefa-update-dbgsym_*.deb
+	cd $(BUILD)/deb && cpack -G DEB -B $(CURDIR)/$(BUILD)/package
 	rm -rf $(BUILD)/package/_CPack_Packages
+	lintian --fail-on error,warning $(BUILD)/package/zefa-update_*.deb $(BUILD)/package/zefa-update-dbgsym_*.deb
+
+package: deb
+	sh scripts/deps.sh package
 	cmake -S . -B $(BUILD)/win32-medium -G Ninja -DCMAKE_BUILD_TYPE=$(WINDOWS_BUILD_TYPE) -DZEFA_TESTS=OFF \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake
 	cmake --build $(BUILD)/win32-medium -j $(JOBS) --target orbane tavrix

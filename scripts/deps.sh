@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages that a make target needs, only those that are
-# missing, so that a second run costs nothing. Usage: deps.sh build|test|windows|bench|package
+# missing, so that a second run costs nothing. Usage: deps.sh build|test|windows|bench|deb|package
 #
 # The i386 packages (the 32-bit Wine) are installed only where this machine
 # runs 32-bit programs: ZEFA_I386 says so ("runs", or "refused: REASON", as
@@ -23,6 +23,10 @@ xlibs="libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 lib
 windows="$build googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xauth
   imagemagick fonts-ipafont-gothic $xlibs wine32:i386 $(for p in $xlibs; do printf '%s:i386 ' "$p"; done)"
 bench="$build libmspack-dev mscompress 7zip"
+# make deb: Debian's compiler flags (dpkg-buildflags), the libraries that the
+# package depends on (dpkg-shlibdeps, which CPack calls on what file(1) finds
+# to be a program), and Debian's checker.
+deb="$build dpkg-dev file lintian"
 # make package: dpkg-shlibdeps names the Debian package's libraries; the
 # medium's programs are built for 32-bit Windows.
 package="$build dpkg-dev g++-mingw-w64-i686"

@@ -123,10 +123,19 @@ std::string DefaultPrefix() {
   return std::string(home && *home ? home : "/") + "/.wine";
 }
 
-// The native Tavrix.bin beside this program.
-std::string UpdaterBeside() {
+// The native Tavrix.bin that this program starts: in the helpers' folder of
+// the installation it belongs to (ZEFA_HELPERS_FROM_BIN, from its own bin
+// folder), else beside it, as in the build tree.
+std::string NativeUpdater() {
   std::string own = posix::OwnHostPath();
-  return own.substr(0, own.find_last_of('/') + 1) + "Tavrix.bin";
+  if (own.empty()) throw Failure("the native updater cannot be found: this program's own path is unknown");
+  std::string folder = own.substr(0, own.find_last_of('/') + 1);
+  const std::string places[] = {folder + ZEFA_HELPERS_FROM_BIN "/Tavrix.bin", folder + "Tavrix.bin"};
+  for (const std::string& place : places) {
+    char real[PATH_MAX];
+    if (realpath(place.c_str(), real) && access(real, X_OK) == 0) return real;
+  }
+  throw Failure("the native updater is missing: no " + places[0] + ", no " + places[1]);
 }
 
 // The host temporary directory, by the rules of GetTempPathA.
@@ -224,8 +233,7 @@ int Update(const std::string& prefix, const std::vector<std::string>& media) {
   WorkFolder work;
   Medium medium = GatherMedium(media, work.path(), isatty(2));
   mkmedium::CheckInterrupt();
-  std::string updater = UpdaterBeside();
-  if (access(updater.c_str(), X_OK) != 0) throw Failure(updater + ": the native updater is missing");
+  std::string updater = NativeUpdater();
 
   DriveLink drive(prefix, medium.start);
   int first = 0;
