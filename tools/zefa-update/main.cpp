@@ -144,7 +144,7 @@ std::string HostTemporary() {
   DWORD length = GetTempPathA(sizeof temporary, temporary);
   std::string host;
   if (length == 0 || length >= sizeof temporary || !posix::HostPath(temporary, &host))
-    throw Failure("the temporary directory cannot be had (TMP, TEMP, TMPDIR)");
+    throw Failure("the temporary directory cannot be had ($TMP, else $TEMP, else the Temp folder of the prefix's user)");
   char real[PATH_MAX];
   if (!realpath(host.c_str(), real)) throw mkmedium::SystemFailure("no temporary directory at", host, errno);
   return real;
