@@ -321,7 +321,7 @@ Kill RunKilledAt(int n, const std::function<void()>& body) {
   }
   int status;
   waitpid(pid, &status, 0);
-  if (!WIFSTOPPED(status)) return Kill::kNoTracing;
+  if (!WIFSTOPPED(status)) return Kill::kNoTracing;  // not let trace itself
   ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
   int count = 0, deliver = 0;
   for (;;) {
@@ -332,13 +332,20 @@ Kill RunKilledAt(int n, const std::function<void()>& body) {
       EXPECT_EQ(WEXITSTATUS(status), 0) << "at kill point " << n;
       return Kill::kFinished;
     }
-    if (WIFSIGNALED(status)) return Kill::kKilled;
+    if (WIFSIGNALED(status)) {
+      ADD_FAILURE() << "the run ended by signal " << WTERMSIG(status) << " before kill point " << n;
+      return Kill::kKilled;
+    }
     if (WSTOPSIG(status) != (SIGTRAP | 0x80)) {
       deliver = WSTOPSIG(status);
       continue;
     }
     __ptrace_syscall_info call;
-    if (ptrace(PTRACE_GET_SYSCALL_INFO, pid, sizeof call, &call) <= 0) return Kill::kNoTracing;
+    if (ptrace(PTRACE_GET_SYSCALL_INFO, pid, sizeof call, &call) <= 0) {
+      kill(pid, SIGKILL);  // a kernel that does not say which call it is
+      waitpid(pid, &status, 0);
+      return Kill::kNoTracing;
+    }
     if (call.op == PTRACE_SYSCALL_INFO_ENTRY && ChangesFiles(call) && ++count == n) {
       kill(pid, SIGKILL);
       waitpid(pid, &status, 0);
