@@ -129,12 +129,13 @@ class UndoState : public ::testing::Test {
     for (int i = 0; i < count; ++i) Put(dir, names[i], tag + " " + names[i], kNew + i, 0644);
   }
 
-  // A whole run, as zefa-update makes it.
-  void Run(const std::string& tag, int count = 4, bool completes = true) {
+  // A whole run, as zefa-update makes it; whether it leaves an update that
+  // did not complete.
+  bool Run(const std::string& tag, int count = 4, bool completes = true) {
     RecoverUndoState(dir / "prefix");
     KeepForUpdate(dir / "prefix", dir / "game", files);
     Update(tag, count);
-    SettleUpdate(dir / "prefix", completes);
+    return SettleUpdate(dir / "prefix", completes);
   }
 
   bool RunUndo(std::string* said = nullptr) {
@@ -170,8 +171,8 @@ TEST_F(UndoState, ARunThatChangesNothingLeavesTheLastUpdateToUndo) {
   Tree before = Snapshot(dir);
   Run("A");
   // Update B stops at its first box, or is answered No.
-  Run("B", 0, false);
-  Run("B", 0, true);
+  EXPECT_FALSE(Run("B", 0, false));
+  EXPECT_FALSE(Run("B", 0, true));
   ASSERT_TRUE(RunUndo());
   EXPECT_EQ(Snapshot(dir), before) << Describe(Snapshot(dir));
   // No update yet, and one that changes nothing: nothing to undo.
@@ -185,8 +186,8 @@ TEST_F(UndoState, RunsThatRepeatAnUnfinishedUpdateAreOneUpdate) {
   Tree before = Snapshot(dir);
   // B fails half-way, stops once more when run again, then completes; its
   // last run names a file that the first ones did not.
-  Run("B", 2, false);
-  Run("B", 3, false);
+  EXPECT_TRUE(Run("B", 2, false));
+  EXPECT_TRUE(Run("B", 3, false));
   files.push_back(dir / "game/EXTRA.DAT");
   RecoverUndoState(dir / "prefix");
   Keeping keeping = KeepForUpdate(dir / "prefix", dir / "game", files);
@@ -194,7 +195,7 @@ TEST_F(UndoState, RunsThatRepeatAnUnfinishedUpdateAreOneUpdate) {
   EXPECT_EQ(keeping.files, 1);
   Update("B");
   Put(dir, "game/EXTRA.DAT", "B extra", kNew, 0644);
-  SettleUpdate(dir / "prefix", true);
+  EXPECT_FALSE(SettleUpdate(dir / "prefix", true));
   std::string said;
   ASSERT_TRUE(RunUndo(&said)) << said;
   EXPECT_EQ(Snapshot(dir), before) << Describe(Snapshot(dir));

@@ -298,20 +298,22 @@ int Update(const std::string& prefix, const std::vector<std::string>& media) {
   RunResult run = RunUpdater(updater, work.path(), medium, &drive, std::cout, &record);
   Outcome outcome = ReadOutcome(ReadFrom(transcript, before));
   if (!run.exited || (run.status != 0 && outcome == Outcome::kCompleted)) outcome = Outcome::kUnfinished;
+  // An update that changed files and did not complete stays open for the
+  // runs that repeat it.
+  bool unfinished = false;
   if (kept) {
     settle.armed = false;
-    SettleUpdate(prefix, outcome == Outcome::kCompleted && !run.interrupted);
+    unfinished = SettleUpdate(prefix, outcome == Outcome::kCompleted && !run.interrupted);
   }
   if ((outcome == Outcome::kCompleted || outcome == Outcome::kFailed) && !run.copy.empty())
     SayWhatTheRestartIsFor(prefix, run.copy);
 
-  bool unchanged = outcome == Outcome::kDeclined || outcome == Outcome::kNotSetUp || outcome == Outcome::kRefused;
-  std::string undo = kept ? " Run it again to complete it, or `zefa-update --undo` to put back the files as they "
-                            "were before it."
-                          : "";
+  std::string undo = unfinished ? " Run it again to complete it, or `zefa-update --undo` to put back the files as "
+                                  "they were before it."
+                                : "";
   if (run.interrupted) {
     std::cerr << "zefa-update: interrupted; the drive " << drive.letter() << ": and the extracted files are removed."
-              << (unchanged ? "" : undo) << "\n";
+              << undo << "\n";
     return kInterrupted;
   }
   switch (outcome) {

@@ -357,7 +357,7 @@ Keeping KeepForUpdate(const std::string& prefix, const std::string& install, con
   return keeping;
 }
 
-void SettleUpdate(const std::string& prefix, bool completed) {
+bool SettleUpdate(const std::string& prefix, bool completed) {
   std::string folder = Folder(prefix), list = folder + "/" + kList, pending = folder + "/" + kPending;
   List fresh;
   switch (Load(pending, &fresh)) {
@@ -378,11 +378,14 @@ void SettleUpdate(const std::string& prefix, bool completed) {
       break;
   }
   List last;
-  if (completed && Load(list, &last) == Read::kRead && last.state == State::kOpen) {
+  bool open = Load(list, &last) == Read::kRead && last.state == State::kOpen;
+  if (completed && open) {
     last.state = State::kComplete;
     WriteDurably(list, Format(last));
+    open = false;
   }
   CollectGarbage(folder);
+  return open;
 }
 
 bool Undo(const std::string& prefix, std::ostream& out) {

@@ -55,8 +55,9 @@ Keeping KeepForUpdate(const std::string& prefix, const std::string& install, con
 // what --undo restores when the installation changed since they were made,
 // else they are dropped and the last update's copies stay; completed marks
 // the update complete, so that the next run that changes files begins a new
-// one. Raises mkmedium::Failure when the state cannot be written.
-void SettleUpdate(const std::string& prefix, bool completed);
+// one. Returns whether the last update is now one that did not complete.
+// Raises mkmedium::Failure when the state cannot be written.
+bool SettleUpdate(const std::string& prefix, bool completed);
 
 // Puts the installation back as it was before the last update: each kept
 // file's bytes, times and attributes (for a symbolic link, those of the file
