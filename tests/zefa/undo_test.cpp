@@ -253,6 +253,44 @@ TEST_F(UndoState, TheKeptCopyIsNotTheInstalledFile) {
   EXPECT_EQ(Snapshot(dir), before);
 }
 
+TEST_F(UndoState, AnEarlierReleasesCopiesAreUndoneAndItsUnfinishedOnesRemoved) {
+  Tree before = Snapshot(dir);
+  // The first release's list, its copies in a folder of their own, as its
+  // killed run left them; and the unfinished copies of another killed run.
+  dir.Write("prefix/zefa-undo.new/1", "old main");
+  dir.Write("prefix/zefa-undo.new/kept.list", "zefa-undo 1\ninstallation\t" + dir / "game" +
+                                                  "\nkept\t1\t644\t946684800.123456789\t946684800.123456789\tMAIN.EXE\n"
+                                                  "added\tNEW.DAT\n");
+  Update("A");
+  RecoverUndoState(dir / "prefix");
+  EXPECT_FALSE(mkmedium::Exists(dir / "prefix/zefa-undo.new"));
+  std::ostringstream out;
+  ASSERT_TRUE(Undo(dir / "prefix", out)) << out.str();
+  EXPECT_EQ(Snapshot(dir)["game/MAIN.EXE"], before["game/MAIN.EXE"]);
+  EXPECT_EQ(Snapshot(dir).count("game/NEW.DAT"), 0u);
+  dir.Write("prefix/zefa-undo.new/1", "half a cop");
+  RecoverUndoState(dir / "prefix");
+  EXPECT_FALSE(mkmedium::Exists(dir / "prefix/zefa-undo.new"));
+  EXPECT_FALSE(mkmedium::Exists(dir / "prefix/zefa-undo"));
+}
+
+TEST_F(UndoState, AListThatDoesNotReadIsLeftAsItIs) {
+  dir.Write("prefix/zefa-undo/kept.list", "zefa-undo 9\nwhat a later release writes\n");
+  dir.Write("prefix/zefa-undo/copy", "old main");
+  RecoverUndoState(dir / "prefix");
+  std::string said;
+  EXPECT_FALSE(RunUndo(&said));
+  EXPECT_NE(said.find("kept.list cannot be read; nothing was changed"), std::string::npos) << said;
+  EXPECT_EQ(dir.Read("prefix/zefa-undo/copy"), "old main");
+  try {
+    KeepForUpdate(dir / "prefix", dir / "game", files);
+    ADD_FAILURE() << "an update ran over a list that does not read";
+  } catch (const mkmedium::Failure& f) {
+    EXPECT_NE(std::string(f.what()).find("cannot be read"), std::string::npos) << f.what();
+  }
+  EXPECT_EQ(dir.Read("prefix/zefa-undo/copy"), "old main");
+}
+
 // ---- kills at every point ---------------------------------------------------
 
 // Whether a system call, at its entry, changes a file or a folder: writes

@@ -31,6 +31,9 @@ using mkmedium::SystemFailure;
 const char kList[] = "kept.list";
 const char kPending[] = "pending.list";
 const char kHeader[] = "zefa-undo 2";
+// The list of zefa-update 2.0's first release: the copies of the last run
+// that ran the updater, in a folder of their own while the run went on.
+const char kFirstHeader[] = "zefa-undo 1";
 
 std::string Folder(const std::string& prefix) { return prefix + "/" + kUndoFolder; }
 
@@ -49,7 +52,7 @@ struct Entry {
   dev_t device = 0;
   ino_t inode = 0;
   struct timespec ctime = {};
-  off_t size = 0;
+  off_t size = -1;  // -1: not noted (the first release's list)
   std::string through;  // for a symbolic link: the real path of the file it leads to
 };
 
@@ -105,13 +108,19 @@ std::string Format(const List& list) {
 bool Parse(const std::string& text, List* list) {
   std::istringstream in(text);
   std::string line, state;
-  if (!std::getline(in, line) || line != kHeader) return false;
-  if (!std::getline(in, line) || line.rfind("state\t", 0) != 0) return false;
-  state = line.substr(6);
-  bool known = false;
-  for (int s = 0; s < 3; ++s)
-    if (state == kStateNames[s]) list->state = static_cast<State>(s), known = true;
-  if (!known) return false;
+  if (!std::getline(in, line) || (line != kHeader && line != kFirstHeader)) return false;
+  // The first release's list is of a run that ran: it counts as complete.
+  bool first = line == kFirstHeader;
+  if (first) {
+    list->state = State::kComplete;
+  } else {
+    if (!std::getline(in, line) || line.rfind("state\t", 0) != 0) return false;
+    state = line.substr(6);
+    bool known = false;
+    for (int s = 0; s < 3; ++s)
+      if (state == kStateNames[s]) list->state = static_cast<State>(s), known = true;
+    if (!known) return false;
+  }
   if (!std::getline(in, line) || line.rfind("installation\t", 0) != 0) return false;
   list->install = line.substr(13);
   while (std::getline(in, line)) {
@@ -125,8 +134,10 @@ bool Parse(const std::string& text, List* list) {
     }
     Entry e;
     if (kind == "kept") {
-      std::string mode, atime, mtime, device, inode, ctime, size;
-      for (std::string* field : {&e.copy, &mode, &atime, &mtime, &device, &inode, &ctime, &size})
+      std::string mode, atime, mtime, device = "0", inode = "0", ctime = "0.0", size = "-1";
+      std::vector<std::string*> wanted{&e.copy, &mode, &atime, &mtime};
+      if (!first) wanted.insert(wanted.end(), {&device, &inode, &ctime, &size});
+      for (std::string* field : wanted)
         if (!std::getline(fields, *field, '\t')) return false;
       try {
         e.mode = static_cast<mode_t>(std::stoul(mode, nullptr, 8));
@@ -240,7 +251,9 @@ void CollectGarbage(const std::string& folder) {
   bool any = false;
   for (const char* name : {kList, kPending}) {
     List list;
-    if (Load(folder + "/" + name, &list) != Read::kRead) continue;
+    Read read = Load(folder + "/" + name, &list);
+    if (read == Read::kBad) return;  // a list that does not read names copies all the same
+    if (read == Read::kAbsent) continue;
     named.insert(name);
     any = true;
     for (const Entry& e : list.entries)
@@ -276,7 +289,18 @@ std::string FreshStem() {
 }  // namespace
 
 void RecoverUndoState(const std::string& prefix) {
-  RemoveWorkTree(Folder(prefix) + ".new");
+  // The first release kept a run's copies in a folder of their own: whole
+  // (its list written), they were what to undo, as that release would have
+  // had it; else they are a killed run's unfinished work.
+  std::string earlier = Folder(prefix) + ".new";
+  List staged;
+  if (mkmedium::IsFolder(earlier) && Load(earlier + "/" + kList, &staged) == Read::kRead) {
+    RemoveWorkTree(Folder(prefix));
+    if (std::rename(earlier.c_str(), Folder(prefix).c_str()) != 0)
+      throw SystemFailure("cannot replace", Folder(prefix), errno);
+    SyncFolder(prefix);
+  }
+  RemoveWorkTree(earlier);
   if (mkmedium::IsFolder(Folder(prefix))) SettleUpdate(prefix, false);
 }
 
@@ -409,7 +433,8 @@ bool Undo(const std::string& prefix, std::ostream& out) {
     if (!e.present) continue;
     std::string path = list.install + "/" + e.path;
     struct stat st;
-    if (lstat((folder + "/" + e.copy).c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != e.size) {
+    if (lstat((folder + "/" + e.copy).c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        (e.size >= 0 && st.st_size != e.size)) {
       out << "zefa-update: the copy of " << path << " is missing from " << folder << "\n";
       ready = false;
     } else if (!e.through.empty() && RealPathOf(path) != e.through) {
