@@ -2,6 +2,10 @@
 // two ways a program removes itself once Windows starts again.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <string>
+#include <vector>
+
 #include "platform/posix/process/program_start.h"
 #include "platform/win32.h"
 #include "support/sandbox.h"
@@ -31,6 +35,28 @@ TEST(RestartDeletion, OnlyWhatWasRegisteredGoesAndOnlyAfterARestart) {
   EXPECT_FALSE(MoveFileExA(box.Win("other.bin").c_str(), nullptr, 0));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
   EXPECT_TRUE(box.Exists("other.bin"));
+}
+
+TEST(RestartDeletion, AFileRegisteredAgainInTheSameBootIsListedOnce) {
+  Sandbox box;
+  box.Write("copy.bin", "x");
+  box.Write("other.bin", "x");
+  ScopedEnv boot("ZEFA_BOOT_ID", "first");
+  for (int run = 0; run < 3; ++run)
+    ASSERT_TRUE(MoveFileExA(box.Win("copy.bin").c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+  ASSERT_TRUE(MoveFileExA(box.Win("other.bin").c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+  std::ifstream in(box.Prefix() + "/pending-deletions");
+  std::string line;
+  std::vector<std::string> lines;
+  while (std::getline(in, line)) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "first\t" + box.Host("copy.bin"));
+  EXPECT_EQ(lines[1], "first\t" + box.Host("other.bin"));
+  // Listed once, still deleted after the restart.
+  ScopedEnv next("ZEFA_BOOT_ID", "second");
+  posix::CarryOutPendingDeletions();
+  EXPECT_FALSE(box.Exists("copy.bin"));
+  EXPECT_FALSE(box.Exists("other.bin"));
 }
 
 TEST(ProfileStrings, CreateFileAndSectionAndReplaceAnExistingKey) {

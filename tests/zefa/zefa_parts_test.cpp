@@ -1,22 +1,30 @@
 // The parts of zefa-update: how a run's end is read from its transcript, what
-// an image is, the drive link, the disk change and the copies for --undo.
+// an image is, the drive link, the disk change, the lock of a prefix and what
+// a killed run leaves. (The copies for --undo: undo_test.cpp.)
 #include <gtest/gtest.h>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "drive_link.h"
+#include "leftovers.h"
 #include "host_files.h"
 #include "images.h"
 #include "media.h"
 #include "outcome.h"
+#include "prefix_lock.h"
+#include "scratch.h"
 #include "tool_run.h"
 #include "undo.h"
 #include "updater_run.h"
@@ -24,32 +32,6 @@
 namespace {
 
 using namespace zefa;
-
-// A folder of the test's own, removed afterwards.
-class Scratch {
- public:
-  Scratch() {
-    char pattern[] = "/tmp/zefa-parts.XXXXXX";
-    root_ = mkdtemp(pattern);
-  }
-  ~Scratch() { RemoveWorkTree(root_); }
-  std::string operator/(const std::string& rel) const { return root_ + "/" + rel; }
-  void Write(const std::string& rel, const std::string& bytes) const {
-    std::string path = *this / rel;
-    mkmedium::MakeFolders(path.substr(0, path.find_last_of('/')));
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-  }
-  std::string Read(const std::string& rel) const {
-    std::ifstream in(*this / rel, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  const std::string& root() const { return root_; }
-
- private:
-  std::string root_;
-};
 
 // ---- the run's end ----------------------------------------------------------
 
@@ -400,104 +382,136 @@ TEST(DriveLinks, ALinkReplacedBySomeoneElseStays) {
   EXPECT_TRUE(mkmedium::Exists(dir / "prefix/dosdevices/d:"));
 }
 
-// ---- undo -------------------------------------------------------------------
+// ---- one run per prefix ------------------------------------------------------
 
-struct FileState {
-  std::string bytes;
-  mode_t mode;
-  long long mtime;
-  bool operator==(const FileState& o) const { return bytes == o.bytes && mode == o.mode && mtime == o.mtime; }
-};
-
-FileState StateOf(const Scratch& dir, const std::string& rel) {
-  struct stat st;
-  if (lstat((dir / rel).c_str(), &st) != 0) return {"(missing)", 0, 0};
-  return {dir.Read(rel), st.st_mode & 07777, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
+std::string Refusal(const std::string& prefix) {
+  std::ostringstream note;
+  try {
+    PrefixLock lock(prefix, note);
+  } catch (const mkmedium::Failure& f) {
+    return f.what();
+  }
+  return "(taken)" + note.str();
 }
 
-void SetTime(const std::string& path, time_t seconds, long nanoseconds) {
-  struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
-  utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-
-class Undo : public ::testing::Test {
- protected:
-  void SetUp() override {
-    mkmedium::MakeFolders(dir / "prefix");
-    dir.Write("game/MAIN.EXE", "old main");
-    SetTime(dir / "game/MAIN.EXE", 946684800, 123456789);
-    dir.Write("game/DATA/STAGE.DAT", "old stage");
-    SetTime(dir / "game/DATA/STAGE.DAT", 946684801, 0);
-    chmod((dir / "game/DATA/STAGE.DAT").c_str(), 0444);
-    before = {StateOf(dir, "game/MAIN.EXE"), StateOf(dir, "game/DATA/STAGE.DAT")};
-    files = {dir / "game/MAIN.EXE", dir / "game/DATA/STAGE.DAT", dir / "game/NEW.DAT", dir / "game/MAIN.EXE",
-             dir / "elsewhere/OUT.DAT"};
-  }
-  // What an update does: rewrites in place, adds a file.
-  void Update() {
-    chmod((dir / "game/DATA/STAGE.DAT").c_str(), 0644);
-    dir.Write("game/MAIN.EXE", "new main, longer");
-    dir.Write("game/DATA/STAGE.DAT", "new");
-    dir.Write("game/NEW.DAT", "added");
-  }
-  bool RunUndo(std::string* said = nullptr) {
-    std::ostringstream out;
-    bool ok = zefa::Undo(dir / "prefix", out);
-    if (said) *said = out.str();
-    return ok;
-  }
+TEST(PrefixLocks, ASecondRunRefusesAndNamesTheFirst) {
   Scratch dir;
-  std::vector<FileState> before;
-  std::vector<std::string> files;
-};
-
-TEST_F(Undo, PutsBackBytesTimesAttributesAndRemovesWhatWasAdded) {
-  KeepFiles(dir / "prefix", dir / "game", files);
-  CommitKept(dir / "prefix");
-  Update();
-  std::string said;
-  ASSERT_TRUE(RunUndo(&said)) << said;
-  EXPECT_EQ(StateOf(dir, "game/MAIN.EXE"), before[0]);
-  EXPECT_EQ(StateOf(dir, "game/DATA/STAGE.DAT"), before[1]);
-  EXPECT_FALSE(mkmedium::Exists(dir / "game/NEW.DAT"));
-  EXPECT_NE(said.find("restored " + dir / "game/DATA/STAGE.DAT"), std::string::npos) << said;
-  EXPECT_NE(said.find("NEW.DAT (added by the update)"), std::string::npos) << said;
-  EXPECT_NE(said.find("2 files restored, 1 removed"), std::string::npos) << said;
-  // Done once: the copies are gone.
-  EXPECT_FALSE(RunUndo(&said));
-  EXPECT_NE(said.find("nothing to undo"), std::string::npos);
+  mkmedium::MakeFolders(dir / "prefix");
+  {
+    std::ostringstream note;
+    PrefixLock lock(dir / "prefix", note);
+    std::string why = Refusal(dir / "prefix");
+    EXPECT_NE(why.find("another update of this prefix is running (pid " + std::to_string(getpid()) + ")"),
+              std::string::npos)
+        << why;
+  }
+  EXPECT_EQ(Refusal(dir / "prefix"), "(taken)");
 }
 
-TEST_F(Undo, AnUpdateThatChangedNothingKeepsTheLastUpdatesCopies) {
-  KeepFiles(dir / "prefix", dir / "game", files);
-  CommitKept(dir / "prefix");
-  Update();
-  // The next run answers No: its copies (of the updated files) are dropped.
-  KeepFiles(dir / "prefix", dir / "game", files);
-  DropKept(dir / "prefix");
-  ASSERT_TRUE(RunUndo());
-  EXPECT_EQ(StateOf(dir, "game/MAIN.EXE"), before[0]);
+TEST(PrefixLocks, TheProgramsOfARunHoldItAfterTheRunHasGone) {
+  Scratch dir;
+  mkmedium::MakeFolders(dir / "prefix");
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  // A run takes the lock, starts a program that lives on a moment, and is
+  // killed.
+  pid_t run = fork();
+  ASSERT_GE(run, 0);
+  if (run == 0) {
+    std::ostringstream note;
+    PrefixLock lock(dir / "prefix", note);
+    if (fork() == 0) {
+      if (write(ready[1], "p", 1) != 1) _exit(2);
+      usleep(400 * 1000);
+      _exit(0);
+    }
+    raise(SIGKILL);
+  }
+  char c;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  int status;
+  ASSERT_EQ(waitpid(run, &status, 0), run);
+  // While the program lives, no run takes the lock; the next one waits for
+  // it and says so, as its run is gone.
+  std::ostringstream note;
+  auto start = std::chrono::steady_clock::now();
+  PrefixLock lock(dir / "prefix", note);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+  EXPECT_NE(note.str().find("waiting for the updater of a stopped run"), std::string::npos) << note.str();
+  close(ready[0]);
+  close(ready[1]);
 }
 
-TEST_F(Undo, CopiesOfARunStoppedBeforeItsEndCountAsTheLast) {
-  KeepFiles(dir / "prefix", dir / "game", files);
-  Update();
-  RecoverKept(dir / "prefix");
-  ASSERT_TRUE(RunUndo());
-  EXPECT_EQ(StateOf(dir, "game/MAIN.EXE"), before[0]);
+// ---- what a killed run leaves ------------------------------------------------
+
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(folder.c_str())) {
+    while (struct dirent* e = readdir(d))
+      if (e->d_name[0] != '.') names.push_back(e->d_name);
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
-TEST_F(Undo, TheKeptCopyIsNotTheInstalledFile) {
-  // The updater truncates and rewrites installed files in place: a copy that
-  // shared the file's inode (a hard link) would change with it.
-  KeepFiles(dir / "prefix", dir / "game", files);
-  CommitKept(dir / "prefix");
-  struct stat kept, installed;
-  ASSERT_EQ(stat((dir / "prefix/zefa-undo/1").c_str(), &kept), 0);
-  ASSERT_EQ(stat((dir / "game/MAIN.EXE").c_str(), &installed), 0);
-  EXPECT_NE(kept.st_ino, installed.st_ino);
-  std::ofstream(dir / "game/MAIN.EXE", std::ios::trunc) << "x";
-  EXPECT_EQ(dir.Read("prefix/zefa-undo/1"), "old main");
+TEST(Leftovers, TheDriveAndFoldersOfAKilledRunGoAndNothingElse) {
+  Scratch dir;
+  mkmedium::MakeFolders(dir / "prefix/dosdevices");
+  mkmedium::MakeFolders(dir / "temp");
+  dir.Write("cd/disk1/disk1.fix", "");
+  dir.Write("cd/disk2/disk2.fix", "");
+  pid_t run = fork();
+  ASSERT_GE(run, 0);
+  if (run == 0) {
+    RunRecord record(dir / "prefix");
+    std::string work = record.MakeFolder(dir / "temp");
+    mkmedium::MakeFolders(work + "/disk1");
+    record.NoteTargets({dir / "cd/disk1", dir / "cd/disk2"});
+    DriveLink drive(dir / "prefix", dir / "cd/disk1", &record);
+    Medium medium;
+    medium.disks[2] = Disk{2, dir / "cd/disk2", "disk2"};
+    std::ostringstream note;
+    ChangeDisk("disk2.fix", medium, &drive, note);
+    raise(SIGKILL);
+  }
+  int status;
+  ASSERT_EQ(waitpid(run, &status, 0), run);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  ASSERT_TRUE(mkmedium::Exists(dir / "prefix/dosdevices/d:"));
+  ASSERT_TRUE(mkmedium::Exists(dir / "prefix/zefa-update.run"));
+  // Meanwhile a drive of the user's own came, at a letter the run did not take.
+  ASSERT_EQ(symlink((dir / "cd/disk1").c_str(), (dir / "prefix/dosdevices/e:").c_str()), 0);
+  dir.Write("temp/zefa-update.mine/keep", "");
+
+  std::ostringstream said;
+  RemoveLeftovers(dir / "prefix", said);
+  EXPECT_FALSE(mkmedium::Exists(dir / "prefix/dosdevices/d:"));
+  EXPECT_TRUE(mkmedium::Exists(dir / "prefix/dosdevices/e:"));
+  EXPECT_FALSE(mkmedium::Exists(dir / "prefix/zefa-update.run"));
+  EXPECT_EQ(Entries(dir / "temp"), std::vector<std::string>{"zefa-update.mine"});
+  EXPECT_NE(said.str().find("removed the drive D:"), std::string::npos) << said.str();
+  // The user's D: in the place of the run's, after it was killed, stays.
+  ASSERT_EQ(symlink("/mnt/cdrom", (dir / "prefix/dosdevices/d:").c_str()), 0);
+  RemoveLeftovers(dir / "prefix", said);
+  EXPECT_TRUE(mkmedium::Exists(dir / "prefix/dosdevices/d:"));
+}
+
+TEST(Leftovers, ALinkOfTheUsersAtTheLetterTheRunWantedStays) {
+  Scratch dir;
+  mkmedium::MakeFolders(dir / "prefix/dosdevices");
+  dir.Write("cd/disk1/disk1.fix", "");
+  {
+    RunRecord record(dir / "prefix");
+    record.NoteTargets({dir / "cd/disk1"});
+    record.NoteDrive(dir / "prefix/dosdevices/d:");
+    // Killed before its link was made; the user's own came at that letter.
+    ASSERT_EQ(symlink("/mnt/cdrom", (dir / "prefix/dosdevices/d:").c_str()), 0);
+    std::ostringstream said;
+    RemoveLeftovers(dir / "prefix", said);
+    EXPECT_EQ(said.str(), "");
+  }
+  EXPECT_TRUE(mkmedium::Exists(dir / "prefix/dosdevices/d:"));
 }
 
 }  // namespace

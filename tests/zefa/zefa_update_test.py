@@ -47,6 +47,13 @@ INSTALLED = {
 }
 
 
+# The answers of a run after one that replaced files already: yes to the
+# update and to each question whether to replace a file as new as the
+# update's (an answer that a box does not take is passed over), OK to the last
+# boxes.
+RERUN_ANSWERS = ["yes"] * 5 + ["ok", "ok"]
+
+
 def words(count, seed):
     """Text that compresses to about half: words drawn from a small vocabulary."""
     import random
@@ -156,22 +163,27 @@ def put(path, data, when, read_only=False):
 
 
 def tree(root):
-    """Every file below root: relative name -> (bytes, mtime_ns, mode)."""
+    """Every file below root: relative name -> (bytes, mtime_ns, mode); a
+    symbolic link as ("-> " + its target, None, None)."""
     out = {}
     for folder, _, files in os.walk(root):
         for name in files:
             path = os.path.join(folder, name)
             st = os.lstat(path)
+            if stat.S_ISLNK(st.st_mode):
+                out[os.path.relpath(path, root)] = ("-> " + os.readlink(path), None, None)
+                continue
             with open(path, "rb") as f:
                 out[os.path.relpath(path, root)] = (f.read(), st.st_mtime_ns, stat.S_IMODE(st.st_mode))
     return out
 
 
 def prefix_state():
-    """What the prefix holds besides the installation, the restart-time list
-    and the undo folder: every entry's kind, size, time, mode and link target."""
+    """What the prefix holds besides the installation, the restart-time list,
+    the undo folder and the lock of its runs: every entry's kind, size, time,
+    mode and link target."""
     skip = {os.path.join(PREFIX, "drive_c", "ゲーム"), os.path.join(PREFIX, "zefa-undo"),
-            os.path.join(PREFIX, "pending-deletions")}
+            os.path.join(PREFIX, "pending-deletions"), os.path.join(PREFIX, "zefa-update.lock")}
     state = {}
     for folder, dirs, files in os.walk(PREFIX):
         dirs[:] = [d for d in dirs if os.path.join(folder, d) not in skip]
@@ -412,6 +424,221 @@ class ZefaUpdate(unittest.TestCase):
         p.communicate(b"yes\nok\nok\n", timeout=60)
         self.assertNotEqual(p.returncode, 0)
         self.assertGreater(p.returncode, 0, "killed by a signal before its clean-up")
+
+    # -- between runs: what --undo undoes, one run at a time, what a killed
+    # run leaves ----------------------------------------------------------------
+    def start(self, args, name="started"):
+        """zefa-update started with its standard input a pipe that the test
+        writes, its transcript and output in files of their own."""
+        transcript = os.path.join(self.dir, name + ".transcript")
+        if os.path.exists(transcript):
+            os.remove(transcript)
+        env = dict(os.environ, TMP=self.tmp, ZEFA_TRANSCRIPT=transcript, ZEFA_BOOT_ID="zefa-test", TZ="UTC",
+                   LANG="C.UTF-8", LC_ALL="C.UTF-8")
+        env.pop("WINEPREFIX", None)
+        with open(os.path.join(self.dir, name + ".out"), "wb") as out:
+            p = subprocess.Popen([tool("zefa-update"), "--prefix", PREFIX] + args, stdin=subprocess.PIPE,
+                                 stdout=out, stderr=subprocess.STDOUT, env=env)
+        p.transcript, p.log = transcript, os.path.join(self.dir, name + ".out")
+        return p
+
+    def text_of(self, path):
+        if not os.path.exists(path):
+            return ""
+        with open(path, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
+    def wait_for(self, p, text, timeout=60):
+        """Until the transcript of p shows text."""
+        deadline = time.time() + timeout
+        while text not in self.text_of(p.transcript):
+            self.assertIsNone(p.poll(), "zefa-update ended before %r:\n%s" % (text, self.text_of(p.log)))
+            self.assertLess(time.time(), deadline, "no %r in the transcript" % text)
+            time.sleep(0.02)
+
+    def children(self, pid):
+        """The processes whose parent is pid (the updater of a run)."""
+        found = []
+        for entry in os.listdir("/proc"):
+            try:
+                with open("/proc/%s/stat" % entry) as f:
+                    fields = f.read().rsplit(")", 1)[1].split()
+            except (OSError, IndexError):
+                continue
+            if int(fields[1]) == pid:
+                found.append(int(entry))
+        return found
+
+    def alive(self, pid):
+        try:
+            with open("/proc/%d/stat" % pid) as f:
+                return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+        except OSError:
+            return False
+
+    def kill_at(self, args, answers, text):
+        """A run killed (SIGKILL, zefa-update alone) when its transcript
+        shows text; the updater it had started."""
+        p = self.start(args, "killed")
+        p.stdin.write("".join(a + "\n" for a in answers).encode())
+        p.stdin.flush()
+        self.wait_for(p, text)
+        updaters = self.children(p.pid)
+        p.kill()
+        p.wait(timeout=30)
+        p.stdin.close()
+        return updaters
+
+    def expect_undone(self, before=None):
+        undone = self.undo()
+        self.assertEqual(undone.status, 0, undone.out + undone.err)
+        self.assertEqual(tree(install_host()), before or self.before_install)
+        return undone
+
+    def test_the_update_again_after_a_failed_run_then_undo(self):
+        medium = self.build_medium()
+        # Only disk 1: the person stops at the request for disk 2, after the
+        # first files were replaced.
+        run = self.zefa([os.path.join(medium, "disk1")], ["yes", "cancel", "yes", "ok", "ok"])
+        self.assertEqual(run.status, 1, run.out + run.err)
+        self.assertNotEqual(tree(install_host()), self.before_install)
+        again = self.zefa([medium], RERUN_ANSWERS)
+        self.expect_updated(again)
+        self.expect_undone()
+        self.assertIn("Run it again", run.err)
+        self.assertIn("goes on with it", again.out)
+
+    def test_a_killed_run_leaves_nothing_the_next_does_not_remove(self):
+        medium = self.build_medium()
+        self.call([tool("mkmedium"), "image", "--quiet", "--floppy", "720K", medium])
+        # Killed at the request for disk 2, with only disk 1's image: the
+        # first files are replaced, the drive and the extracted image are there.
+        updaters = self.kill_at([os.path.join(medium, "disk1.img")], ["yes"], "ディスク 2 を入れてください")
+        self.assertEqual(len(updaters), 1)
+        deadline = time.time() + 10
+        while self.alive(updaters[0]) and time.time() < deadline:
+            time.sleep(0.02)
+        self.assertFalse(self.alive(updaters[0]), "the updater outlived zefa-update")
+        self.assertTrue(os.path.lexists(os.path.join(PREFIX, "dosdevices", "d:")))
+        self.assertTrue([n for n in os.listdir(self.tmp) if n.startswith("zefa-update.")])
+        self.assertNotEqual(tree(install_host()), self.before_install)
+        # The next run removes them first, takes D: again and goes on with
+        # the update; --undo then goes back to before the killed run.
+        again = self.zefa([medium], RERUN_ANSWERS)
+        self.expect_updated(again)
+        self.assertEqual([n for n in os.listdir(self.tmp) if n.startswith("zefa-update.")], [])
+        self.expect_undone()
+        self.assertIn("is in drive D:", again.out)
+        self.assertIn("removed the drive D: that a stopped run left", again.out)
+
+    def test_runs_that_change_nothing_leave_the_last_update_to_undo(self):
+        medium = self.build_medium()
+        self.expect_updated(self.zefa([medium], ["yes", "ok", "ok"]))
+        # The next update stops at its first box: input at its end, a kill,
+        # Ctrl-C.
+        self.assertNotEqual(self.zefa([medium], []).status, 0)
+        self.kill_at([medium], [], "アップデートしますか")
+        p = self.start([medium], "interrupted")
+        self.wait_for(p, "アップデートしますか")
+        p.send_signal(signal.SIGINT)
+        for updater in self.children(p.pid):
+            os.kill(updater, signal.SIGINT)
+        self.assertEqual(p.wait(timeout=30), 130, self.text_of(p.log))
+        p.stdin.close()
+        undone = self.expect_undone()
+        self.assertIn("VIDEO.DAT (added by the update)", undone.out)
+
+    def test_two_runs_at_once_one_refuses(self):
+        medium = self.build_medium()
+        first, second = self.start([medium], "first"), self.start([medium], "second")
+        deadline = time.time() + 30
+        while first.poll() is None and second.poll() is None and time.time() < deadline:
+            time.sleep(0.02)
+        loser = first if first.poll() is not None else second
+        winner = second if loser is first else first
+        self.assertEqual(loser.wait(), 3, self.text_of(loser.log))
+        self.assertIn("another update of this prefix is running (pid %d)" % winner.pid, self.text_of(loser.log))
+        self.assertEqual(self.text_of(loser.transcript), "")
+        # Nor does --undo run meanwhile.
+        self.wait_for(winner, "アップデートしますか")
+        refused = self.undo()
+        self.assertEqual(refused.status, 3, refused.out + refused.err)
+        self.assertIn("another update of this prefix is running", refused.err)
+        winner.stdin.write(b"yes\nok\nok\n")
+        winner.stdin.close()
+        self.assertEqual(winner.wait(timeout=60), 0, self.text_of(winner.log))
+        loser.stdin.close()
+        self.expect_undone()
+
+    def test_the_updater_ends_with_zefa_update(self):
+        # MAIN.EXE is newer than the update's: the updater asks about it
+        # after it has replaced DATA/STAGE1.DAT, with README and VIDEO.DAT
+        # still to come.
+        put(os.path.join(install_host(), "MAIN.EXE"), INSTALLED["MAIN.EXE"][0], NEWER)
+        self.before_install = tree(install_host())
+        medium = self.build_medium()
+        p = self.start([medium], "killed")
+        p.stdin.write(b"yes\n")
+        p.stdin.flush()
+        self.wait_for(p, "上書きしますか")
+        updaters = self.children(p.pid)
+        p.kill()
+        p.wait(timeout=30)
+        # --undo at once, then the answers that an updater left running
+        # would read: nothing may change after the undo.
+        self.expect_undone()
+        try:
+            p.stdin.write(b"yes\nok\nok\nok\n")
+            p.stdin.close()
+        except BrokenPipeError:
+            pass
+        time.sleep(1)
+        self.assertEqual(tree(install_host()), self.before_install)
+        for updater in updaters:
+            if self.alive(updater):
+                os.kill(updater, signal.SIGKILL)
+                self.fail("the updater outlived zefa-update")
+
+    def test_an_installed_file_that_is_a_link(self):
+        # MAIN.EXE moved elsewhere and linked back: the update writes through
+        # the link, --undo puts back the file it leads to and keeps the link.
+        moved = os.path.join(self.dir, "elsewhere", "MAIN.EXE")
+        os.makedirs(os.path.dirname(moved))
+        os.rename(os.path.join(install_host(), "MAIN.EXE"), moved)
+        os.symlink(moved, os.path.join(install_host(), "MAIN.EXE"))
+        st = os.stat(moved)
+        before_moved = (INSTALLED["MAIN.EXE"][0], st.st_mtime_ns, stat.S_IMODE(st.st_mode))
+        self.before_install = tree(install_host())
+        medium = self.build_medium()
+        self.assertEqual(self.zefa([medium], ["yes", "ok", "ok"]).status, 0)
+        self.assertEqual(tree(moved.rsplit("/", 1)[0])["MAIN.EXE"][0], UPDATE["MAIN.EXE"][0])
+        undone = self.expect_undone()
+        self.assertEqual(os.readlink(os.path.join(install_host(), "MAIN.EXE")), moved)
+        self.assertEqual(tree(moved.rsplit("/", 1)[0])["MAIN.EXE"], before_moved)
+        self.assertIn("(the file its link leads to, %s)" % moved, undone.out)
+
+    def test_a_link_that_leads_to_no_file_is_refused_before_the_update(self):
+        os.symlink(os.path.join(self.dir, "nowhere", "README"), os.path.join(install_host(), "README"))
+        self.before_install = tree(install_host())
+        medium = self.build_medium()
+        run = self.zefa([medium], ["yes", "ok", "ok"])
+        self.assertEqual(run.status, 3, run.out + run.err)
+        self.assertIn("README is a symbolic link that leads to no file", run.err)
+        self.assertEqual(run.transcript, "")
+        self.assertEqual(tree(install_host()), self.before_install)
+        os.remove(os.path.join(install_host(), "README"))
+
+    def test_the_restart_under_wine(self):
+        medium = self.build_medium()
+        copy = os.path.join(os.path.realpath(self.tmp), "Tavrix.bin")
+        for answers in (["yes", "ok", "ok"], RERUN_ANSWERS):
+            run = self.zefa([medium], answers)
+            self.assertEqual(run.status, 0, run.out + run.err)
+            self.assertIn("no restart is needed under Wine", run.out)
+            self.assertIn(copy + "; the first update after this computer restarts deletes it", run.out)
+        with open(os.path.join(PREFIX, "pending-deletions")) as f:
+            self.assertEqual([line for line in f.read().splitlines() if line.endswith("\t" + copy)],
+                             ["zefa-test\t" + copy])
 
     # -- what is refused -------------------------------------------------------
     def refused(self, args, text, prefix=None):

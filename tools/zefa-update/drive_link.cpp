@@ -11,7 +11,7 @@
 
 namespace zefa {
 
-DriveLink::DriveLink(const std::string& prefix, const std::string& target) : target_(target) {
+DriveLink::DriveLink(const std::string& prefix, const std::string& target, RunRecord* record) : target_(target) {
   std::string devices = prefix + "/dosdevices";
   if (!mkmedium::IsFolder(devices)) throw mkmedium::Failure(prefix + ": the prefix has no dosdevices folder");
   // From D:, the first letter after the floppies and the system drive; Z: is
@@ -20,13 +20,16 @@ DriveLink::DriveLink(const std::string& prefix, const std::string& target) : tar
   for (char l = 'd'; l < 'z'; ++l) {
     std::string path = devices + "/" + l + ":";
     struct stat st;
-    if (lstat((path + ":").c_str(), &st) == 0) continue;
+    if (lstat((path + ":").c_str(), &st) == 0 || lstat(path.c_str(), &st) == 0) continue;
+    if (record) record->NoteDrive(path);
     if (symlink(target.c_str(), path.c_str()) == 0) {
       path_ = path;
       letter_ = static_cast<char>(l - 0x20);
       return;
     }
-    if (errno != EEXIST) throw mkmedium::SystemFailure("cannot add a drive in", devices, errno);
+    int err = errno;
+    if (record) record->ForgetDrive(path);
+    if (err != EEXIST) throw mkmedium::SystemFailure("cannot add a drive in", devices, err);
   }
   throw mkmedium::Failure(prefix + ": every drive letter from D: to Y: is in use");
 }

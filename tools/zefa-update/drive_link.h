@@ -6,13 +6,16 @@
 
 #include <string>
 
+#include "leftovers.h"
+
 namespace zefa {
 
 class DriveLink {
  public:
-  // Adds the link to target. Raises mkmedium::Failure when the prefix has no
-  // free letter or no dosdevices folder.
-  DriveLink(const std::string& prefix, const std::string& target);
+  // Adds the link to target, noted in record first when one is given.
+  // Raises mkmedium::Failure when the prefix has no free letter or no
+  // dosdevices folder.
+  DriveLink(const std::string& prefix, const std::string& target, RunRecord* record = nullptr);
   ~DriveLink() { Remove(); }
   DriveLink(const DriveLink&) = delete;
   DriveLink& operator=(const DriveLink&) = delete;

@@ -21,12 +21,14 @@
 #include "foundation/exception.h"
 #include "foundation/process_values.h"
 #include "host_files.h"
+#include "leftovers.h"
 #include "media.h"
 #include "medium_name.h"
 #include "outcome.h"
 #include "script_text.h"
 #include "platform/host.h"
 #include "platform/win32.h"
+#include "prefix_lock.h"
 #include "script/update_script.h"
 #include "undo.h"
 #include "updater_run.h"
@@ -85,13 +87,26 @@ const char kHelp[] =
     "  --prefix DIR  the Wine prefix (default: $WINEPREFIX, else ~/.wine)\n"
     "  --undo        put the installation back as it was before the last update\n"
     "                of the prefix: bytes, times and attributes of each file the\n"
-    "                update's script names; files the update added are removed\n"
+    "                update's script names (of the file a symbolic link leads\n"
+    "                to, the link kept); files the update added are removed\n"
     "  --help, --version\n"
     "\n"
     "Before the updater runs, every installed file that the update's script\n"
     "names is kept in DIR/zefa-undo (as a clone sharing the file's blocks where\n"
     "the file system allows, else a copy: as much room as those files take).\n"
-    "The copies of the last update stay until the next update or --undo.\n"
+    "The last update is the last one that changed files: a run that changed\n"
+    "nothing (No, or stopped at its first box) does not count, and a run that\n"
+    "failed or was stopped is one update with the runs that repeat it until one\n"
+    "completes; these keep the first run's copies. The copies stay until --undo\n"
+    "or the next update that changes files.\n"
+    "\n"
+    "One update of a prefix runs at a time: a second zefa-update or --undo\n"
+    "refuses while one runs, and the updater ends when zefa-update ends. What a\n"
+    "killed run left (its drive, its extracted images, its copies, a stopped\n"
+    "--undo) is removed, settled or finished by the next run before anything\n"
+    "else. No restart is needed under Wine: the updater's copy in the temporary\n"
+    "directory, listed in DIR/pending-deletions, is deleted by the first update\n"
+    "after the computer restarts.\n"
     "\n"
     "How the update ended is read from the updater's transcript (the file that\n"
     "$ZEFA_TRANSCRIPT names, else one of its own): the box that ends the run.\n"
@@ -103,9 +118,10 @@ const char kHelp[] =
     "  2  bad arguments\n"
     "  3  the medium or the prefix cannot be used (a MEDIUM that does not exist,\n"
     "     is no folder or image, is truncated or refused as above, or lacks the\n"
-    "     room to unpack; two disks with one label; no system.reg in DIR);\n"
-    "     nothing was changed; for --undo, nothing to undo or a file that could\n"
-    "     not be put back\n"
+    "     room to unpack; two disks with one label; no system.reg in DIR;\n"
+    "     another update of DIR running; an installed file that is a link\n"
+    "     leading to no file); nothing was changed; for --undo, nothing to undo\n"
+    "     or a file that could not be put back\n"
     "  4  the update was refused: the expansion kit is installed\n"
     "  5  the game is not set up in this prefix\n"
     "  6  you answered No: nothing was changed\n"
@@ -150,14 +166,11 @@ std::string HostTemporary() {
   return real;
 }
 
-// The tool's own folder in the temporary directory, removed when it goes.
+// The tool's own folder in the temporary directory, removed when it goes
+// (by the next run when this one is killed).
 class WorkFolder {
  public:
-  WorkFolder() {
-    std::string pattern = HostTemporary() + "/zefa-update.XXXXXX";
-    if (!mkdtemp(&pattern[0])) throw mkmedium::SystemFailure("cannot create a folder in", HostTemporary(), errno);
-    path_ = pattern;
-  }
+  explicit WorkFolder(RunRecord* record) : path_(record->MakeFolder(HostTemporary())) {}
   ~WorkFolder() { RemoveWorkTree(path_); }
   const std::string& path() const { return path_; }
 
@@ -224,18 +237,54 @@ std::streamoff SizeOf(const std::string& path) {
   return stat(path.c_str(), &st) == 0 ? st.st_size : 0;
 }
 
+// What earlier runs left is settled before anything else is read: the drive
+// and the folders of a run that was killed, its copies for --undo, and, when
+// finishUndo, an undo that was stopped before its end.
+void SettleEarlierRuns(const std::string& prefix, bool finishUndo) {
+  RemoveLeftovers(prefix, std::cout);
+  RecoverUndoState(prefix);
+  if (finishUndo && UndoStopped(prefix)) {
+    std::cout << "zefa-update: an undo was stopped before its end; it is finished first\n";
+    if (!Undo(prefix, std::cout)) throw Failure("the undo cannot be finished; nothing else was changed");
+  }
+  std::cout.flush();
+}
+
+// The updater's last box asks for a restart of Windows, which under Wine
+// means nothing: what it is for is said instead. The updater lists its copy
+// for deletion at the restart (as a Windows of the 9x family, in WININIT.INI,
+// which nothing here reads).
+void SayWhatTheRestartIsFor(const std::string& prefix, const std::string& copy) {
+  char real[PATH_MAX];
+  std::string listed = std::string("\t") + (realpath(copy.c_str(), real) ? real : copy) + "\n";
+  bool pending = ReadFrom(prefix + "/pending-deletions", 0).find(listed) != std::string::npos;
+  std::cout << "zefa-update: no restart is needed under Wine. The restart that the updater asks for only deletes its "
+               "copy "
+            << copy
+            << (pending ? "; the first update after this computer restarts deletes it (it is listed in " + prefix +
+                              "/pending-deletions).\n"
+                        : std::string(", which you may delete.\n"));
+}
+
 int Update(const std::string& prefix, const std::vector<std::string>& media) {
   mkmedium::CatchInterrupts();
   // Output that nobody reads any more (a closed pipe) must not end the tool
   // before it has removed its drive and its files.
   signal(SIGPIPE, SIG_IGN);
-  RecoverKept(prefix);
-  WorkFolder work;
+  SettleEarlierRuns(prefix, true);
+  // As the launcher does at its start: the copy that an earlier run left for
+  // deletion at the restart goes before a new one is made.
+  posix::CarryOutPendingDeletions();
+  RunRecord record(prefix);
+  WorkFolder work(&record);
   Medium medium = GatherMedium(media, work.path(), isatty(2));
   mkmedium::CheckInterrupt();
   std::string updater = NativeUpdater();
 
-  DriveLink drive(prefix, medium.start);
+  std::vector<std::string> folders;
+  for (const auto& [number, disk] : medium.disks) folders.push_back(disk.folder);
+  record.NoteTargets(folders);
+  DriveLink drive(prefix, medium.start, &record);
   int first = 0;
   for (const auto& [number, disk] : medium.disks)
     if (disk.folder == medium.start && first == 0) first = number;
@@ -249,18 +298,31 @@ int Update(const std::string& prefix, const std::vector<std::string>& media) {
   std::string install;
   std::vector<std::string> files;
   bool kept = NamedFiles(&install, &files);
-  // Until the updater runs, the copies just kept are not the ones to undo.
-  struct DropUnlessRun {
+  // However the run ends from here, what it kept is settled: its copies
+  // count only if the installation changed.
+  struct SettleOnTheWayOut {
     const std::string& prefix;
     bool armed;
-    ~DropUnlessRun() {
-      if (armed) DropKept(prefix);
+    ~SettleOnTheWayOut() {
+      try {
+        if (armed) SettleUpdate(prefix, false);
+      } catch (const Failure&) {
+        // The next run settles it.
+      }
     }
-  } dropUnlessRun{prefix, kept};
+  } settle{prefix, kept};
   if (kept) {
-    unsigned long long room = KeepFiles(prefix, install, files);
-    std::cout << "zefa-update: the installed files that the update names are kept in " << prefix << "/"
-              << kUndoFolder << " (" << (room + 1023) / 1024 << " KiB), for --undo\n";
+    Keeping keeping = KeepForUpdate(prefix, install, files);
+    if (!keeping.repeat)
+      std::cout << "zefa-update: the installed files that the update names are kept in " << prefix << "/"
+                << kUndoFolder << " (" << (keeping.room + 1023) / 1024 << " KiB), for --undo\n";
+    else
+      std::cout << "zefa-update: the last update did not complete, and this run goes on with it: --undo puts back "
+                   "the files as they were before its first run"
+                << (keeping.files ? " (" + std::to_string(keeping.files) + " more kept, " +
+                                        std::to_string((keeping.room + 1023) / 1024) + " KiB)"
+                                  : std::string())
+                << "\n";
     std::cout.flush();
   }
 
@@ -271,19 +333,27 @@ int Update(const std::string& prefix, const std::vector<std::string>& media) {
   std::streamoff before = SizeOf(transcript);
 
   mkmedium::CheckInterrupt();  // Ctrl-C while the copies were made: the updater does not start
-  RunResult run = RunUpdater(updater, work.path(), medium, &drive, std::cout);
-  dropUnlessRun.armed = false;
+  RunResult run = RunUpdater(updater, work.path(), medium, &drive, std::cout, &record);
   Outcome outcome = ReadOutcome(ReadFrom(transcript, before));
-  bool unchanged = outcome == Outcome::kDeclined || outcome == Outcome::kNotSetUp || outcome == Outcome::kRefused;
-  if (kept) unchanged ? DropKept(prefix) : CommitKept(prefix);
+  if (!run.exited || (run.status != 0 && outcome == Outcome::kCompleted)) outcome = Outcome::kUnfinished;
+  // An update that changed files and did not complete stays open for the
+  // runs that repeat it.
+  bool unfinished = false;
+  if (kept) {
+    settle.armed = false;
+    unfinished = SettleUpdate(prefix, outcome == Outcome::kCompleted && !run.interrupted);
+  }
+  if ((outcome == Outcome::kCompleted || outcome == Outcome::kFailed) && !run.copy.empty())
+    SayWhatTheRestartIsFor(prefix, run.copy);
 
-  std::string undo = kept ? " `zefa-update --undo` puts back the files as they were before it." : "";
+  std::string undo = unfinished ? " Run it again to complete it, or `zefa-update --undo` to put back the files as "
+                                  "they were before it."
+                                : "";
   if (run.interrupted) {
     std::cerr << "zefa-update: interrupted; the drive " << drive.letter() << ": and the extracted files are removed."
-              << (unchanged ? "" : undo) << "\n";
+              << undo << "\n";
     return kInterrupted;
   }
-  if (!run.exited || (run.status != 0 && outcome == Outcome::kCompleted)) outcome = Outcome::kUnfinished;
   switch (outcome) {
     case Outcome::kCompleted:
       std::cout << "zefa-update: the update is complete; `zefa-update --undo` would put back the files as they were.\n";
@@ -358,8 +428,10 @@ int main(int argc, char** argv) {
   setenv("WINEPREFIX", prefix.c_str(), 1);
 
   try {
+    // One run per prefix, from before anything of it is read.
+    PrefixLock lock(prefix, std::cerr);
     if (undo) {
-      RecoverKept(prefix);
+      SettleEarlierRuns(prefix, false);
       return Undo(prefix, std::cout) ? kCompleted : kUnusable;
     }
     return Update(prefix, media);

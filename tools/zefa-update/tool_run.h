@@ -1,5 +1,5 @@
 // Helper programs (mtools, xorriso) run without a shell, their output kept in
-// a file for the message when they fail.
+// a file for the message when they fail; each ends when zefa-update ends.
 #pragma once
 
 #include <sys/types.h>

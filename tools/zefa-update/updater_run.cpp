@@ -73,13 +73,11 @@ std::string CopyToTemporary(const std::string& updater) {
 // for a socket, in a folder of its own in /tmp.
 class Listener {
  public:
-  explicit Listener(const std::string& work) : path_(work + "/changer") {
+  Listener(const std::string& work, RunRecord* record) : path_(work + "/changer") {
     sockaddr_un address = {};
     address.sun_family = AF_UNIX;
     if (path_.size() >= sizeof address.sun_path) {
-      char folder[] = "/tmp/zefa-update.XXXXXX";
-      if (!mkdtemp(folder)) throw mkmedium::SystemFailure("cannot create a folder in", "/tmp", errno);
-      folder_ = folder;
+      folder_ = record->MakeFolder("/tmp");
       path_ = folder_ + "/changer";
     }
     path_.copy(address.sun_path, sizeof address.sun_path - 1);
@@ -90,7 +88,7 @@ class Listener {
   ~Listener() {
     if (fd_ >= 0) close(fd_);
     unlink(path_.c_str());
-    if (!folder_.empty()) rmdir(folder_.c_str());
+    if (!folder_.empty()) RemoveWorkTree(folder_);
   }
   int fd() const { return fd_; }
   const std::string& path() const { return path_; }
@@ -171,12 +169,12 @@ const char kInterrupted[] = "interrupted; what was begun is removed, nothing els
 }  // namespace
 
 RunResult RunUpdater(const std::string& updater, const std::string& work, const Medium& medium, DriveLink* drive,
-                     std::ostream& note) {
+                     std::ostream& note, RunRecord* record) {
   RunSignals signals;
   mkmedium::CheckInterrupt();  // a stop asked for before
   std::string copy = CopyToTemporary(updater);
   std::string line = "\"" + copy + "\" " + std::string(1, drive->letter()) + ":\\" + kUpdaterFile;
-  Listener listener(work);
+  Listener listener(work, record);
   setenv(posix::kDiskChangerVariable, (std::string(1, drive->letter()) + ":" + listener.path()).c_str(), 1);
   if (stopAsked) throw Failure(kInterrupted);
 
@@ -200,6 +198,7 @@ RunResult RunUpdater(const std::string& updater, const std::string& work, const 
   }
   child = 0;
   RunResult result;
+  posix::HostPath(copy, &result.copy);
   result.exited = WIFEXITED(status);
   result.status = result.exited ? WEXITSTATUS(status) : WTERMSIG(status);
   result.interrupted = stopAsked;

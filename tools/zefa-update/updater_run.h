@@ -9,6 +9,7 @@
 #include <string>
 
 #include "drive_link.h"
+#include "leftovers.h"
 #include "media.h"
 
 namespace zefa {
@@ -17,15 +18,17 @@ struct RunResult {
   bool exited = false;  // by exit, with status; otherwise killed by a signal
   int status = 0;
   bool interrupted = false;  // the tool was told to stop (Ctrl-C, a hang-up, SIGTERM)
+  std::string copy;          // the host path of the updater's copy in the temporary directory
 };
 
 // Starts updater (the host path of the native Tavrix.bin) and serves disk
 // changes through a socket in work until it ends; the boxes are the
-// updater's, on this terminal. Each disk change is said on note. Raises
-// mkmedium::Failure when it cannot be started (nothing was written then but
-// the temporary copy).
+// updater's, on this terminal. The updater ends when this tool ends. Each
+// disk change is said on note; a folder of the run's own that the socket
+// needs is noted in record. Raises mkmedium::Failure when it cannot be
+// started (nothing was written then but the temporary copy).
 RunResult RunUpdater(const std::string& updater, const std::string& work, const Medium& medium, DriveLink* drive,
-                     std::ostream& note);
+                     std::ostream& note, RunRecord* record);
 
 // Answers one request of the changer: the file name the updater looked for.
 // True when a disk that holds it was put into the drive.

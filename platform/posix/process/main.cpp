@@ -4,6 +4,7 @@
 #include "process_api.h"
 
 int main(int argc, char** argv) {
+  posix::TieToStarter();
   posix::CarryOutPendingDeletions();
   posix::commandLine = posix::FormCommandLine(argc, argv);
   const char* tail = posix::SkipProgramName(posix::commandLine.c_str());

@@ -71,10 +71,14 @@ UINT StartProgram(const std::string& line, bool ownSession, pid_t* started) {
   if (posix::sys.access(program.c_str(), X_OK) != 0) return ERROR_BAD_FORMAT;
 
   std::string variable = std::string(kCommandLineVariable) + "=" + line;
+  std::string starter = std::string(kStarterVariable) + "=" + std::to_string(getpid());
   std::vector<char*> env;
   for (char** e = environ; *e; ++e)
-    if (std::strncmp(*e, variable.c_str(), std::strlen(kCommandLineVariable) + 1) != 0) env.push_back(*e);
+    if (std::strncmp(*e, variable.c_str(), std::strlen(kCommandLineVariable) + 1) != 0 &&
+        std::strncmp(*e, starter.c_str(), std::strlen(kStarterVariable) + 1) != 0)
+      env.push_back(*e);
   env.push_back(&variable[0]);
+  if (!ownSession) env.push_back(&starter[0]);
   env.push_back(nullptr);
   char* argv[] = {&program[0], nullptr};
   posix_spawnattr_t attr;

@@ -1,5 +1,7 @@
 #include "program_start.h"
 
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +25,20 @@ std::string OwnHostPath() {
   if (n <= 0) return "";
   buf[n] = 0;
   return buf;
+}
+
+void TieToStarter() {
+  const char* given = std::getenv(kStarterVariable);
+  if (!given) return;
+  char* end;
+  long starter = std::strtol(given, &end, 10);
+  bool named = *given && !*end && starter > 1;
+  unsetenv(kStarterVariable);
+  if (!named) return;
+  // The kernel ends this process when its parent ends; a parent that ended
+  // before this line has handed it to another already.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != static_cast<pid_t>(starter)) raise(SIGKILL);
 }
 
 std::string FormCommandLine(int argc, char** argv) {

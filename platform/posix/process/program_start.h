@@ -14,6 +14,17 @@ namespace posix {
 // line exactly as written; argv would lose doubled blanks and quotes.
 constexpr const char kCommandLineVariable[] = "ZEFA_COMMAND_LINE";
 
+// The environment variable through which StartProgram ties a program that it
+// starts in its starter's process group to its starter: the starter's process
+// id. Such a program ends (SIGKILL) when its starter ends, however it ends, so
+// that nothing of a run goes on writing once the tool that runs it is gone.
+constexpr const char kStarterVariable[] = "ZEFA_STARTER";
+
+// Ties this process to its starter when kStarterVariable names one: it ends
+// when the starter ends, and at once when the starter has ended already. The
+// variable was this process's, not its children's.
+void TieToStarter();
+
 // The Windows command line of this process: the one WinExec gave it, or one
 // formed from argv (the program's Windows path, quoted if it holds a blank,
 // then each argument, a host path in its Windows form).
@@ -34,8 +45,8 @@ std::string OwnHostPath();
 // Starts the program of a Windows command line, found as WinExec finds it,
 // with that exact line, without waiting; in a session of its own when
 // ownSession, else in the starter's process group (so that the terminal's
-// signals reach both). Returns what WinExec returns (above 31 when started)
-// and the child's id in started.
+// signals reach both) and tied to the starter (TieToStarter). Returns what
+// WinExec returns (above 31 when started) and the child's id in started.
 UINT StartProgram(const std::string& commandLine, bool ownSession, pid_t* started);
 
 // Deletes the files registered for deletion at the next restart when this is

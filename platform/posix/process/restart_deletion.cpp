@@ -1,7 +1,8 @@
 // Deletion at the next restart. MoveFileExA records the file with the id of
 // the current boot in a list in the prefix; the first program started after a
 // restart (another boot id) deletes the files listed and empties the list.
-// Nothing else is ever deleted.
+// A file is listed once for a boot, however often it is registered. Nothing
+// else is ever deleted.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -99,7 +100,12 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
   if (sys.realpath(host.c_str(), real)) host = real;
   if (host.find('\n') != std::string::npos) return Fail(ERROR_INVALID_NAME);
   std::vector<Pending> list = ReadList();
-  list.push_back({BootId(), host});
+  std::string boot = BootId();
+  // A program that runs again and again before a restart (the updater, from
+  // the same temporary copy) asks each time; once is enough.
+  for (const Pending& p : list)
+    if (p.boot == boot && p.path == host) return TRUE;
+  list.push_back({boot, host});
   if (!WriteList(list)) return Fail(ERROR_ACCESS_DENIED);
   return TRUE;
 }
