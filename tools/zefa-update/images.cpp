@@ -125,6 +125,10 @@ void ReadFatListing(const std::string& log, ImageListing* listing) {
   }
 }
 
+// An image as xorriso's plain data file: without "stdio:" it takes a path
+// under /dev (an image in /dev/shm, say) for a drive, and refuses it.
+std::string XorrisoFile(const std::string& path) { return "stdio:" + path; }
+
 }  // namespace
 
 ImageInfo InspectImage(const std::string& path) {
@@ -153,7 +157,7 @@ ImageListing ListImage(const std::string& path, const ImageInfo& info, const std
   if (info.kind == ImageKind::kFat)
     argv = {"mdir", "-/", "-a", "-i", path, "::"};
   else
-    argv = {"xorriso", "-indev", path, "-find", "/", "-exec", "lsdl", "--"};
+    argv = {"xorriso", "-indev", XorrisoFile(path), "-find", "/", "-exec", "lsdl", "--"};
   int status = RunTool(argv, log);
   if (status == -2)
     throw Failure(path + ": cannot run " + argv[0] + " (Debian package " +
@@ -208,7 +212,7 @@ void ExtractImage(const std::string& path, const ImageInfo& info, const std::str
   if (info.kind == ImageKind::kFat)
     argv = {"mcopy", "-s", "-m", "-n", "-Q", "-i", path, "::", into + "/"};
   else
-    argv = {"xorriso", "-osirrox", "on", "-indev", path, "-extract", "/", into};
+    argv = {"xorriso", "-osirrox", "on", "-indev", XorrisoFile(path), "-extract", "/", into};
   mkmedium::Progress line(progress);
   std::string name = path.substr(path.find_last_of('/') + 1);
   auto wait = [&] {
