@@ -55,6 +55,20 @@ int FormatTextV(char* buf, size_t size, const char* format, va_list args) {
       ++p;
     }
     while (*p >= '0' && *p <= '9') width = width * 10 + (*p++ - '0');
+    // A precision cuts a text after that many bytes, as wsprintfA does, also
+    // inside a double-byte character.
+    size_t precision = SIZE_MAX;
+    if (*p == '.' && p[1] >= '0' && p[1] <= '9') {
+      const char* q = p + 1;
+      size_t n = 0;
+      while (*q >= '0' && *q <= '9') n = n * 10 + static_cast<size_t>(*q++ - '0');
+      if (*q == 's') {
+        precision = n;
+        p = q;
+      }
+    }
+    // Windows' long is 32 bits wide, so %ld and %lu take what %d and %u take.
+    if (*p == 'l' && (p[1] == 'd' || p[1] == 'u')) ++p;
     char digits[24];
     char* end = digits + sizeof digits;
     char* d = end;
@@ -63,7 +77,9 @@ int FormatTextV(char* buf, size_t size, const char* format, va_list args) {
       case 's': {
         const char* s = va_arg(args, const char*);
         if (!s) s = "(null)";
-        out.Put(s, Length(s));
+        size_t n = 0;
+        while (n < precision && s[n]) ++n;
+        out.Put(s, n);
         continue;
       }
       case 'd': {

@@ -6,9 +6,12 @@
 #include <cstddef>
 
 // Formats into buf (size bytes, size >= 1) and always terminates it. Supports
-// %s, %d, %u (with an optional zero flag and width) and %%. A text that does
-// not fit is cut at a character boundary (a double-byte character is never
-// split). Returns the length of the text stored.
+// %s (with an optional precision, the most bytes taken from the text), %d,
+// %u, %ld and %lu (with an optional zero flag and width; a long is 32 bits,
+// as on Windows) and %%. A text that does not fit is cut at a character
+// boundary (a double-byte character is never split; a precision counts bytes
+// and may split one, as wsprintfA's does). Returns the length of the text
+// stored.
 int FormatText(char* buf, size_t size, const char* format, ...);
 int FormatTextV(char* buf, size_t size, const char* format, va_list args);
 

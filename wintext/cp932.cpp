@@ -52,7 +52,16 @@ bool ConvertKept(bool toUtf8, std::string_view in, std::string* out) {
   return cd != (iconv_t)-1 && Run(cd, in, out);
 }
 
-// One character of a CP932 string as a number, folded to upper case.
+}  // namespace
+
+bool Cp932ToUtf8(std::string_view in, std::string* out) { return ConvertKept(true, in, out); }
+
+bool Utf8ToCp932(std::string_view in, std::string* out) { return ConvertKept(false, in, out); }
+
+bool ConvertCp932(std::string_view in, const char* codeset, std::string* out, bool fromCp932) {
+  return fromCp932 ? Convert(codeset, "CP932", in, out) : Convert("CP932", codeset, in, out);
+}
+
 unsigned FoldedChar(const unsigned char*& p) {
   unsigned c = *p++;
   if (IsLeadByte(c) && *p) {
@@ -65,16 +74,6 @@ unsigned FoldedChar(const unsigned char*& p) {
   }
   if (c >= 'a' && c <= 'z') return c - 0x20;
   return c;
-}
-
-}  // namespace
-
-bool Cp932ToUtf8(std::string_view in, std::string* out) { return ConvertKept(true, in, out); }
-
-bool Utf8ToCp932(std::string_view in, std::string* out) { return ConvertKept(false, in, out); }
-
-bool ConvertCp932(std::string_view in, const char* codeset, std::string* out, bool fromCp932) {
-  return fromCp932 ? Convert(codeset, "CP932", in, out) : Convert("CP932", codeset, in, out);
 }
 
 int CompareNoCase(const char* a, const char* b) {

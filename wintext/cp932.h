@@ -18,6 +18,12 @@ bool Utf8ToCp932(std::string_view in, std::string* out);
 // Between CP932 and another encoding (iconv's name for it), either way.
 bool ConvertCp932(std::string_view in, const char* codeset, std::string* out, bool fromCp932);
 
+// The next character of a CP932 string as a number (a byte, or a lead byte
+// and its trail byte as lead * 256 + trail), folded to upper case as
+// CompareNoCase folds it; p moves past it. A lead byte that ends the string
+// counts as a character of its own.
+unsigned FoldedChar(const unsigned char*& p);
+
 // Compares two CP932 strings ignoring case, character by character: ASCII
 // letters and the full-width Latin, Greek and Cyrillic letters fold; a trail
 // byte is never taken for a letter of its own. Returns <0, 0 or >0.

@@ -138,7 +138,7 @@ TEST_F(Lz, OpenFailuresAreBadInHandles) {
   WriteBytes("odd", odd);
   EXPECT_EQ(Open("odd", OF_READ), LZERROR_BADINHANDLE);
   box.Write("f", "x");
-  EXPECT_EQ(Open("f", OF_READ | 0x0200 /* OF_EXIST */), LZERROR_BADINHANDLE);
+  EXPECT_EQ(Open("f", OF_READ | 0x0200 /* OF_DELETE */), LZERROR_BADINHANDLE);
   {
     SyscallFaults faults;
     faults.sys().read = FailRead<EIO>;

@@ -195,6 +195,13 @@ DWORD Parse(const char* path, WindowsName* name) {
   return ERROR_SUCCESS;
 }
 
+// Parse for a path a caller gave, which may be null or empty.
+DWORD ParseGiven(const char* path, WindowsName* name) {
+  if (!path) return ERROR_INVALID_PARAMETER;
+  if (!*path) return ERROR_PATH_NOT_FOUND;
+  return Parse(path, name);
+}
+
 // The host name of one component inside dir: the exact name if it exists,
 // else the entry whose name is equal ignoring case. False when neither exists.
 bool FindEntry(const std::string& dir, const std::string& cp932Name, const std::string& utf8Name,
@@ -254,10 +261,8 @@ std::string PrefixDir() {
 }
 
 DWORD MapPath(const char* windowsPath, std::string* host) {
-  if (!windowsPath) return ERROR_INVALID_PARAMETER;
-  if (!*windowsPath) return ERROR_PATH_NOT_FOUND;
   WindowsName name;
-  if (DWORD err = Parse(windowsPath, &name)) return err;
+  if (DWORD err = ParseGiven(windowsPath, &name)) return err;
 
   std::string dir = DriveDir(name.drive);
   if (!IsDirectory(dir)) {
@@ -332,6 +337,17 @@ bool WindowsPath(const std::string& host, std::string* windows) {
   if (parts.empty()) out += '\\';
   *windows = out;
   return true;
+}
+
+DWORD FullPath(const char* windowsPath, std::string* full) {
+  WindowsName name;
+  if (DWORD err = ParseGiven(windowsPath, &name)) return err;
+  std::string out(1, static_cast<char>(name.drive - 0x20));
+  out += ':';
+  for (const auto& part : name.parts) out += '\\' + part;
+  if (name.parts.empty() || name.trailingSeparator) out += '\\';
+  *full = out;
+  return ERROR_SUCCESS;
 }
 
 DWORD MissingFileError(const std::string& host) {

@@ -20,6 +20,11 @@ std::string PrefixDir();
 // character that Windows does not allow in a name, and so on).
 DWORD MapPath(const char* windowsPath, std::string* host);
 
+// The full Windows form of a path, as GetFullPathNameA gives it: drive,
+// current directory for a relative path, "." and ".." resolved, names as
+// written. Returns ERROR_SUCCESS or the error MapPath would give.
+DWORD FullPath(const char* windowsPath, std::string* full);
+
 // The error for a path whose file is missing: ERROR_FILE_NOT_FOUND when its
 // folder exists, ERROR_PATH_NOT_FOUND when the folder is missing too.
 DWORD MissingFileError(const std::string& host);

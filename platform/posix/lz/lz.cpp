@@ -7,6 +7,7 @@
 // reports is the header's; LZCopy expands until the compressed data ends and
 // reports data that ends inside a match as a read error. At most 16
 // compressed files are open at once, as in Wine; plain files do not count.
+// Handles count from 1, as no file of Windows has the handle 0.
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,7 +19,9 @@
 #include "codec/expander.h"
 #include "platform/posix/text/errors.h"
 #include "platform/posix/files/handles.h"
+#include "platform/posix/files/paths.h"
 #include "platform/posix/files/syscalls.h"
+#include "wintext/cp932.h"
 #include "lz_api.h"
 
 using namespace posix;
@@ -27,7 +30,7 @@ namespace {
 
 constexpr int kMaxCompressed = 16;
 constexpr DWORD kBlock = DWORD(1) << 20;
-constexpr WORD kKnownStyles = 0x0003 | 0x0070 | OF_CREATE;
+constexpr WORD kKnownStyles = 0x0003 | 0x0070 | OF_CREATE | OF_EXIST;
 
 struct LzFile {
   HANDLE file = INVALID_HANDLE_VALUE;
@@ -36,12 +39,12 @@ struct LzFile {
   int64_t position = 0;  // compressed: position in the expanded content
 };
 
-std::vector<LzFile> files;  // indexed by handle; a closed slot has no file
+std::vector<LzFile> files;  // indexed by handle - 1; a closed slot has no file
 
 LzFile* Find(INT handle) {
-  if (handle < 0 || static_cast<size_t>(handle) >= files.size() || files[handle].file == INVALID_HANDLE_VALUE)
+  if (handle < 1 || static_cast<size_t>(handle) > files.size() || files[handle - 1].file == INVALID_HANDLE_VALUE)
     return nullptr;
-  return &files[handle];
+  return &files[handle - 1];
 }
 
 int CompressedCount() {
@@ -56,7 +59,7 @@ INT AddLzFile(const LzFile& file) {
   while (slot < files.size() && files[slot].file != INVALID_HANDLE_VALUE) ++slot;
   if (slot == files.size()) files.emplace_back();
   files[slot] = file;
-  return static_cast<INT>(slot);
+  return static_cast<INT>(slot + 1);
 }
 
 class HandleInput : public szdd::Input {
@@ -128,24 +131,62 @@ LONG CopyExpanded(LzFile* source, HANDLE dest) {
   }
 }
 
+// The name that the compressed form of a file has, as COMPRESS -r names it:
+// the last character of an extension of three replaced by '_', else '_'
+// added to the extension ("README" becomes "README._"). False for a name
+// that ends in '_' already, which has no other.
+bool CompressedName(const std::string& name, std::string* compressed) {
+  size_t start = 0, dot = std::string::npos, last = 0;  // where the file name, its last '.' and last character begin
+  for (size_t i = 0; i < name.size(); ++i) {
+    last = i;
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    if (wintext::IsLeadByte(c) && i + 1 < name.size()) {
+      ++i;
+    } else if (c == '\\' || c == '/' || c == ':') {
+      start = i + 1;
+      dot = std::string::npos;
+    } else if (c == '.') {
+      dot = i;
+    }
+  }
+  if (name.size() == start || (last + 1 == name.size() && name[last] == '_')) return false;
+  if (dot == std::string::npos) {
+    *compressed = name + "._";
+  } else if (name.size() - dot - 1 < 3) {
+    *compressed = name + "_";
+  } else {
+    *compressed = name.substr(0, last) + "_";
+  }
+  return true;
+}
+
+// Puts the full path of name into the record, cut to its room at a
+// character's end; a path that cannot be had leaves the record as it was.
+void RecordPath(LPOFSTRUCT openInfo, const char* name) {
+  std::string full;
+  if (!openInfo || FullPath(name, &full) != ERROR_SUCCESS) return;
+  size_t n = 0;
+  while (n < full.size()) {
+    size_t step = wintext::IsLeadByte(static_cast<unsigned char>(full[n])) && n + 1 < full.size() ? 2 : 1;
+    if (n + step > OFS_MAXPATHNAME - 1) break;
+    n += step;
+  }
+  std::memcpy(openInfo->szPathName, full.data(), n);
+  openInfo->szPathName[n] = 0;
+}
+
 }  // namespace
 
 INT WINAPI LZOpenFileA(LPSTR name, LPOFSTRUCT openInfo, WORD style) {
-  if (openInfo) {
-    std::memset(openInfo, 0, sizeof *openInfo);
-    openInfo->cBytes = sizeof *openInfo;
-    openInfo->fFixedDisk = 1;
-    if (name) {
-      std::strncpy(openInfo->szPathName, name, OFS_MAXPATHNAME - 1);
-      openInfo->szPathName[OFS_MAXPATHNAME - 1] = 0;
-    }
-  }
+  // A failure fills in the error and the path tried last; the rest of the
+  // record stays as the caller left it, as on Windows.
   auto fail = [&](DWORD err, INT result) {
     SetLastError(err);
     if (openInfo) openInfo->nErrCode = static_cast<WORD>(err);
     return result;
   };
-  if (!name || (style & ~kKnownStyles) || (style & 3) == 3) return fail(ERROR_INVALID_PARAMETER, LZERROR_BADINHANDLE);
+  if (!name || (style & ~kKnownStyles) || (style & 3) == 3 || ((style & OF_EXIST) && (style & OF_CREATE)))
+    return fail(ERROR_INVALID_PARAMETER, LZERROR_BADINHANDLE);
 
   // OpenFile's mapping: OF_CREATE reads and writes a new or emptied file; the
   // compatibility mode and OF_SHARE_DENY_NONE share everything.
@@ -163,9 +204,25 @@ INT WINAPI LZOpenFileA(LPSTR name, LPOFSTRUCT openInfo, WORD style) {
     case OF_SHARE_DENY_NONE: share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
     default: return fail(ERROR_INVALID_PARAMETER, LZERROR_BADINHANDLE);
   }
-  HANDLE file =
-      CreateFileA(name, access, share, nullptr, create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  std::string opened = name;
+  RecordPath(openInfo, opened.c_str());
+  HANDLE file = CreateFileA(opened.c_str(), access, share, nullptr, create ? CREATE_ALWAYS : OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE && !create && GetLastError() == ERROR_FILE_NOT_FOUND &&
+      CompressedName(name, &opened)) {
+    RecordPath(openInfo, opened.c_str());
+    file = CreateFileA(opened.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
   if (file == INVALID_HANDLE_VALUE) return fail(GetLastError(), LZERROR_BADINHANDLE);
+  if (openInfo) {
+    openInfo->cBytes = sizeof *openInfo;
+    openInfo->fFixedDisk = 1;
+    openInfo->nErrCode = 0;
+  }
+  if (style & OF_EXIST) {
+    CloseHandle(file);
+    return 0;  // no open file has this handle
+  }
 
   LzFile lz;
   lz.file = file;

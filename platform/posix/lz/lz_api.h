@@ -24,6 +24,7 @@ typedef struct _OFSTRUCT {
 #define OF_SHARE_DENY_READ 0x0030
 #define OF_SHARE_DENY_NONE 0x0040
 #define OF_CREATE 0x1000
+#define OF_EXIST 0x4000
 
 #define LZERROR_BADINHANDLE (-1)
 #define LZERROR_BADOUTHANDLE (-2)
@@ -35,10 +36,14 @@ typedef struct _OFSTRUCT {
 #define LZERROR_UNKNOWNALG (-8)
 
 // Opens name as OpenFile does with style (OF_READ, OF_WRITE or OF_READWRITE,
-// one OF_SHARE_* mode, optionally OF_CREATE). Opened for reading, a file in the
-// SZDD format reads as its expanded content and any other file unchanged.
-// Returns a handle (0 or more), or LZERROR_BADINHANDLE when the file cannot be
-// opened, LZERROR_GLOBALLOC when no more compressed files can be open.
+// one OF_SHARE_* mode, optionally OF_CREATE, or OF_EXIST). Opened for
+// reading, a file in the SZDD format reads as its expanded content and any
+// other file unchanged. A name that is not found is looked for once more as
+// its compressed name (FILE.EXE as FILE.EX_), except with OF_CREATE.
+// openInfo receives the full path of the file and the error. Returns a
+// handle (1 or more; 0 for OF_EXIST, which closes the file again), or
+// LZERROR_BADINHANDLE when the file cannot be opened, LZERROR_GLOBALLOC when
+// no more compressed files can be open.
 INT WINAPI LZOpenFileA(LPSTR name, LPOFSTRUCT openInfo, WORD style);
 
 // Writes the (expanded) content of source from its position to its end into

@@ -45,8 +45,12 @@ const Version& ConfiguredVersion() {
 }  // namespace
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
-  if (!info || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) return posix::Fail(ERROR_INSUFFICIENT_BUFFER);
   const Version& v = ConfiguredVersion();
+  if (!info || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
+    // Windows 9x refuses a record of another size without a word.
+    if (v.platform == VER_PLATFORM_WIN32_WINDOWS) return FALSE;
+    return posix::Fail(ERROR_INSUFFICIENT_BUFFER);
+  }
   info->dwMajorVersion = v.major;
   info->dwMinorVersion = v.minor;
   info->dwBuildNumber = v.platform == VER_PLATFORM_WIN32_NT ? v.build : (v.major << 24 | v.minor << 16 | v.build);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <string>
@@ -33,6 +34,9 @@ struct OpenKey {
   Hive hive = Hive::kMachine;
   KeyPath path;
   REGSAM access = 0;
+  // The registry view the key was opened in: keys opened below it without a
+  // view flag are in the same view. A 32-bit program starts in the 32-bit one.
+  bool view32 = true;
   std::vector<RegistryValue> values;
 };
 
@@ -50,6 +54,14 @@ constexpr int kMaxLinks = 16;
 constexpr REGSAM kChangingAccess = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC |
                                    WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
 
+// A predefined key as Windows takes it from a 64-bit program: by its low 32
+// bits alone, whatever the others hold.
+HKEY Predefined(HKEY key) {
+  auto low = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(key));
+  if (low < 0x80000000u || low > 0x80000005u) return key;
+  return reinterpret_cast<HKEY>(static_cast<uintptr_t>(static_cast<intptr_t>(static_cast<int32_t>(low))));
+}
+
 bool IsPredefined(HKEY key) {
   for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_PERFORMANCE_DATA,
                     HKEY_CURRENT_CONFIG})
@@ -59,9 +71,10 @@ bool IsPredefined(HKEY key) {
 
 std::string HiveFile(Hive hive) { return PrefixDir() + (hive == Hive::kMachine ? "/system.reg" : "/user.reg"); }
 
-// Splits a path at its backslashes. Empty names are refused, except that one
-// backslash may end the path.
+// Splits a path at its backslashes. Empty names are refused, except that
+// backslashes may end the path.
 bool SplitKeyPath(std::u16string_view text, KeyPath* path) {
+  while (!text.empty() && text.back() == u'\\') text.remove_suffix(1);
   path->reserve(path->size() + static_cast<size_t>(std::count(text.begin(), text.end(), u'\\')) + 1);
   size_t start = 0;
   while (start < text.size()) {
@@ -234,9 +247,11 @@ void LookThrough(const std::vector<IndexedSection>& index, Lookup& lookup) {
 }
 
 // Finds path in its hive's file and fills key with the path reached and the
-// key's values. redirect: the path is taken from the root in the 32-bit view,
-// in which a win64 prefix keeps HKLM\Software\X under Software\Wow6432Node\X.
-LSTATUS Resolve(Hive hive, KeyPath path, bool redirect, bool openLink, OpenKey* key) {
+// key's values. view32: the path is taken in the 32-bit view, in which a win64
+// prefix keeps HKLM\Software\X under Software\Wow6432Node\X (and
+// HKLM\Software itself is Software\Wow6432Node); a path that names
+// Wow6432Node itself is taken as it is, in either view.
+LSTATUS Resolve(Hive hive, KeyPath path, bool view32, bool openLink, OpenKey* key) {
   key->hive = hive;
   std::string text;
   RegistryFileHeader header;
@@ -249,8 +264,8 @@ LSTATUS Resolve(Hive hive, KeyPath path, bool redirect, bool openLink, OpenKey* 
     key->path.clear();  // the root exists even when its file does not
     return ERROR_SUCCESS;
   }
-  if (redirect && hive == Hive::kMachine && header.win64 && path.size() >= 2 && EqualNoCase(path[0], u"Software") &&
-      !EqualNoCase(path[1], u"Wow6432Node"))
+  if (view32 && hive == Hive::kMachine && header.win64 && !path.empty() && EqualNoCase(path[0], u"Software") &&
+      (path.size() == 1 || !EqualNoCase(path[1], u"Wow6432Node")))
     path.insert(path.begin() + 1, u"Wow6432Node");
 
   // The paths looked for so far, the current one last: a link back to one of
@@ -297,6 +312,7 @@ LSTATUS Resolve(Hive hive, KeyPath path, bool redirect, bool openLink, OpenKey* 
 // a key we opened.
 LSTATUS KeyOf(HKEY key, Hive* hive, KeyPath* path, OpenKey** open) {
   *open = nullptr;
+  key = Predefined(key);
   if (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER) {
     *hive = key == HKEY_LOCAL_MACHINE ? Hive::kMachine : Hive::kUser;
     path->clear();
@@ -323,24 +339,27 @@ size_t OpenKeyCount() { return openKeys.size(); }
 
 LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM desired, PHKEY result) {
   if (!result) return ERROR_INVALID_PARAMETER;
+  Hive hive;
+  KeyPath path;
+  OpenKey* parent;
+  // A key that is no key leaves the result as it was, as on Windows; any
+  // other failure leaves it null.
+  if (LSTATUS err = KeyOf(key, &hive, &path, &parent)) return err;
   *result = nullptr;
   if ((options & ~REG_OPTION_OPEN_LINK) || ((desired & KEY_WOW64_32KEY) && (desired & KEY_WOW64_64KEY)))
     return ERROR_INVALID_PARAMETER;
   if (desired & kChangingAccess) return ERROR_ACCESS_DENIED;
-  Hive hive;
-  KeyPath path;
-  OpenKey* parent;
-  if (LSTATUS err = KeyOf(key, &hive, &path, &parent)) return err;
-  // Below a root or HKLM\Software itself the 32-bit view still has to be
-  // chosen; below any deeper key it has been.
-  bool redirect = path.size() < 2 && !(desired & KEY_WOW64_64KEY);
+  // A view flag chooses the view of the whole path; without one the key is
+  // in the view of the key it is opened below.
+  bool view32 = (desired & KEY_WOW64_32KEY) || (!(desired & KEY_WOW64_64KEY) && (!parent || parent->view32));
   if (subKey && *subKey) {
     if (subKey[0] == '\\') return ERROR_BAD_PATHNAME;
     std::u16string wide;
     if (!Cp932ToUtf16(subKey, &wide) || !SplitKeyPath(wide, &path)) return ERROR_FILE_NOT_FOUND;
   }
   OpenKey opened;
-  if (LSTATUS err = Resolve(hive, std::move(path), redirect, options & REG_OPTION_OPEN_LINK, &opened)) return err;
+  if (LSTATUS err = Resolve(hive, std::move(path), view32, options & REG_OPTION_OPEN_LINK, &opened)) return err;
+  opened.view32 = view32;
   opened.access = desired;
   if (desired & (GENERIC_READ | MAXIMUM_ALLOWED)) opened.access |= KEY_READ;
   lastHandle += 4;
@@ -365,30 +384,37 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LP
   if (!(open->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
 
   std::u16string name;
-  if (valueName && !Cp932ToUtf16(valueName, &name)) return ERROR_FILE_NOT_FOUND;
   const RegistryValue* value = nullptr;
-  for (const auto& candidate : open->values)
-    if (EqualNoCase(candidate.name, name)) value = &candidate;
-  if (!value) return ERROR_FILE_NOT_FOUND;
+  if (!valueName || Cp932ToUtf16(valueName, &name)) {
+    for (const auto& candidate : open->values)
+      if (EqualNoCase(candidate.name, name)) value = &candidate;
+  }
+  if (!value) {
+    if (dataSize && !data) *dataSize = 0;  // asked for the size alone, Windows says none
+    return ERROR_FILE_NOT_FOUND;
+  }
 
   // Texts are given in the ANSI code page, with the terminating zero where
-  // the stored text has one; other data as stored.
+  // the stored text has one; other data as stored. The room given is read
+  // before anything is written, as one variable may hold both type and size.
   std::string converted;
   if (IsText(value->type)) converted = Utf16ToCp932(Utf16FromData(value->data));
   const std::string& bytes = IsText(value->type) ? converted : value->data;
+  DWORD room = dataSize ? *dataSize : 0;
+  DWORD size = static_cast<DWORD>(bytes.size());
   if (type) *type = value->type;
   if (!dataSize) return ERROR_SUCCESS;
-  DWORD size = static_cast<DWORD>(bytes.size());
-  if (data && *dataSize < size) {
-    *dataSize = size;
-    return ERROR_MORE_DATA;
-  }
-  if (data && size) std::memcpy(data, bytes.data(), size);
   *dataSize = size;
+  if (!data) return ERROR_SUCCESS;
+  if (room < size) return ERROR_MORE_DATA;
+  if (size) std::memcpy(data, bytes.data(), size);
+  // A text stored without its terminating zero gets one after it where there
+  // is room, not counted in the size.
+  if (IsText(value->type) && room > size && (size == 0 || bytes.back() != 0)) data[size] = 0;
   return ERROR_SUCCESS;
 }
 
 LSTATUS WINAPI RegCloseKey(HKEY key) {
-  if (IsPredefined(key)) return ERROR_SUCCESS;
+  if (IsPredefined(Predefined(key))) return ERROR_SUCCESS;
   return openKeys.erase(reinterpret_cast<uintptr_t>(key)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }

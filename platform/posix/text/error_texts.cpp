@@ -61,13 +61,19 @@ const ErrorText kTexts[] = {
 }  // namespace
 
 DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID, DWORD code, DWORD, LPSTR buffer, DWORD size, void*) {
-  // Only the system's texts are kept here, and none has inserts to fill.
-  if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || !(flags & FORMAT_MESSAGE_IGNORE_INSERTS) || !buffer)
+  // Only the system's texts are kept here, given as they stand: any other
+  // source, an allocated buffer, arguments or line widths are refused.
+  if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || (flags & ~DWORD(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS)))
     return posix::Fail(ERROR_INVALID_PARAMETER), 0;
   for (const ErrorText& t : kTexts) {
     if (t.code != code) continue;
+    // Windows looks at the size before the buffer: none at all is a buffer
+    // too small. No inserts are filled in, so a text that has one is given
+    // only as it stands, when inserts are to be ignored.
     DWORD n = static_cast<DWORD>(std::strlen(t.text));
     if (n >= size) return posix::Fail(ERROR_INSUFFICIENT_BUFFER), 0;
+    if (!buffer || (!(flags & FORMAT_MESSAGE_IGNORE_INSERTS) && std::strchr(t.text, '%')))
+      return posix::Fail(ERROR_INVALID_PARAMETER), 0;
     std::memcpy(buffer, t.text, n + 1);
     return n;
   }
