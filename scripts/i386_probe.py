@@ -12,7 +12,10 @@ status 42 through the i386 system call gate, which only a kernel that runs
 32-bit programs carries out.
 
 Prints "runs" when it ran, or "refused: REASON" when the kernel refused it
-as a format it does not run, and exits 0. Anything else (a folder that does
+as a format it does not run, and exits 0. A program that ran only because
+binfmt_misc hands 32-bit programs to an emulator (qemu-user) counts as
+refused: under emulation the 32-bit Wine takes minutes to start, and the
+Windows tests would run for hours. Anything else (a folder that does
 not allow programs, a program that ran but did not exit with 42) is no
 answer: the reason goes to standard error and the exit status is 1.
 """
@@ -43,6 +46,37 @@ def program() -> bytes:
     return header + segment + code
 
 
+def emulator(binary: bytes, table: str = "/proc/sys/fs/binfmt_misc") -> str:
+    """The interpreter that binfmt_misc gives BINARY to, or "" for none."""
+    try:
+        with open(os.path.join(table, "status")) as f:
+            if f.read().strip() != "enabled":
+                return ""
+        names = os.listdir(table)
+    except OSError:
+        return ""
+    for name in sorted(names):
+        if name in ("register", "status"):
+            continue
+        # "enabled", then "interpreter PATH", "flags: ...", "offset N",
+        # "magic HEX", "mask HEX" (an entry by file name has no magic).
+        try:
+            with open(os.path.join(table, name)) as f:
+                lines = f.read().splitlines()
+            fields = dict(line.split(" ", 1) for line in lines[1:] if " " in line)
+            magic = bytes.fromhex(fields["magic"])
+            mask = bytes.fromhex(fields.get("mask", "ff" * len(magic)))
+            offset = int(fields.get("offset", "0"))
+        except (OSError, ValueError, KeyError):
+            continue
+        if lines[0] != "enabled":
+            continue
+        window = binary[offset:offset + len(magic)]
+        if len(window) == len(magic) and all(b & m == g & m for b, g, m in zip(window, magic, mask)):
+            return fields.get("interpreter", name)
+    return ""
+
+
 def main() -> int:
     if len(sys.argv) != 2:
         print("usage: i386_probe.py DIR", file=sys.stderr)
@@ -65,7 +99,11 @@ def main() -> int:
     finally:
         os.remove(path)
     if status == STATUS:
-        print("runs")
+        interpreter = emulator(program())
+        if interpreter:
+            print("refused: they run only through the emulator %s, far too slow for Wine" % interpreter)
+        else:
+            print("runs")
         return 0
     print("i386_probe.py: the 32-bit program ran but ended with status %d, not %d" % (status, STATUS),
           file=sys.stderr)
